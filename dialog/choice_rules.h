@@ -1,0 +1,40 @@
+// The checks an Open dialog makes on the file the user chose, shared by every backend so that
+// both give the same flags the same effect.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace opjoin {
+
+// Appends "." + extension when the file name (after the last '/') has no extension. A dot
+// that is the name's first character does not make an extension.
+std::string WithDefaultExtension(std::string_view path, std::string_view extension);
+
+enum class ChoiceRefusal {
+  kNone,
+  kFolderMissing,   // the file's folder does not exist
+  kNotAFile,        // the name is taken by something other than a regular file
+  kReadOnlyFile,    // no write permission bit, or not writable by this user
+  kReadOnlyFolder,  // the file's folder cannot be written
+};
+
+// Why the dialog refuses `path` (absolute), or kNone. A file that does not exist is not
+// refused here: that brings the create question.
+ChoiceRefusal CheckChoice(const std::string& path);
+
+// The text a dialog shows for a refusal of `path`.
+std::string RefusalText(ChoiceRefusal refusal, const std::string& path);
+
+bool FileExists(const std::string& path);
+bool IsFolder(const std::string& path);
+
+}  // namespace opjoin
+
+namespace opjoin {
+
+// `path` made absolute against the absolute folder `base`, without "." or empty components.
+// ".." is kept: removing it could be wrong where a folder is a symbolic link.
+std::string AbsolutePath(std::string_view base, std::string_view path);
+
+}  // namespace opjoin

@@ -1,0 +1,64 @@
+#include "dialog/choice_rules.h"
+
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
+
+namespace opjoin {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+
+TEST(WithDefaultExtension, AddsTheExtensionOnlyToNamesWithoutOne) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"/a/inv", "/a/inv.dat"},
+      {"/a/inv.out", "/a/inv.out"},
+      {"/a/sim.old/inv", "/a/sim.old/inv.dat"},
+      {"/a/.hidden", "/a/.hidden.dat"},
+      {"inv", "inv.dat"},
+  };
+  for (auto [typed, chosen] : cases) {
+    EXPECT_EQ(WithDefaultExtension(typed, "dat"), chosen);
+  }
+}
+
+TEST(CheckChoice, RefusesMissingFoldersAndReadOnlyFiles) {
+  TempDir dir;
+  WriteFile(dir / "rw.out", "");
+  WriteFile(dir / "ro.out", "");
+  ASSERT_EQ(::chmod((dir / "ro.out").c_str(), 0444), 0);
+  EXPECT_EQ(CheckChoice(dir / "rw.out"), ChoiceRefusal::kNone);
+  EXPECT_EQ(CheckChoice(dir / "new.out"), ChoiceRefusal::kNone);
+  EXPECT_EQ(CheckChoice(dir / "ro.out"), ChoiceRefusal::kReadOnlyFile);
+  EXPECT_EQ(CheckChoice(dir / "none/x.out"), ChoiceRefusal::kFolderMissing);
+  EXPECT_EQ(CheckChoice(dir.path()), ChoiceRefusal::kNotAFile);
+}
+
+}  // namespace
+}  // namespace opjoin
+
+namespace opjoin {
+namespace {
+
+TEST(AbsolutePath, JoinsRelativePathsAndDropsDotComponents) {
+  struct Case {
+    std::string_view base, path, absolute;
+  };
+  const Case cases[] = {
+      {"/home/u", "inv.out", "/home/u/inv.out"},
+      {"/home/u", "./sim/./inv.out", "/home/u/sim/inv.out"},
+      {"/home/u", "../inv.out", "/home/u/../inv.out"},
+      {"/home/u", "/tmp//inv.out", "/tmp/inv.out"},
+      {"/", "inv.out", "/inv.out"},
+      {"/home/u", ".", "/home/u"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(AbsolutePath(c.base, c.path), c.absolute);
+  }
+}
+
+}  // namespace
+}  // namespace opjoin

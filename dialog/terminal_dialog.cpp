@@ -1,0 +1,9 @@
+#include "dialog/terminal_dialog.h"
+
+namespace opjoin {
+
+std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription&) {
+  return nullptr;
+}
+
+}  // namespace opjoin

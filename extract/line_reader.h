@@ -1,0 +1,65 @@
+// Reads a log one line at a time from a file descriptor, in large blocks.
+//
+// A line is handed out as its head (the first bytes, enough for every keyword test) and is
+// then either copied into a caller's string or skipped. Skipped lines are never stored, so a
+// line of any length costs only the block buffer.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace opjoin {
+
+class LineReader {
+ public:
+  // Bytes of a line's start that Head() shows: more than any keyword test looks at.
+  static constexpr std::size_t kHeadSize = 32;
+
+  // Reads from fd, which stays owned by the caller.
+  explicit LineReader(int fd, std::size_t block_size = 256 * 1024);
+
+  // Moves to the next line, skipping what is left of the current one. False when no byte was
+  // left to read or a read failed; the end-of-file indicator is then set.
+  bool NextLine();
+
+  // The current line's first bytes (at most kHeadSize), without its line end.
+  std::string_view Head() const { return head_; }
+
+  // Appends the current line from byte `from` on, without its line end, to `out`, and consumes
+  // the line. A line shorter than `from` appends nothing.
+  void AppendLine(std::string& out, std::size_t from);
+
+  // Consumes the rest of the current line without storing it.
+  void SkipLine();
+
+  // Set once a consumed line ended at the end of the input rather than at a line feed, or
+  // once NextLine() found nothing left: what feof() reports after reading the same lines.
+  bool AtEof() const { return at_eof_; }
+
+  // The errno of a failed read, or 0.
+  int Error() const { return error_; }
+
+ private:
+  // Reads more input behind the unread bytes. False at end of input or on error.
+  bool Refill();
+  // Consumes the rest of the current line, passing each piece of it to `sink`.
+  template <typename Sink>
+  void ConsumeLine(Sink&& sink);
+  // Makes head_ show the current line's start, refilling as needed.
+  void LoadHead();
+
+  int fd_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;  // first unread byte; the current line's unconsumed part starts here
+  std::size_t end_ = 0;    // one past the last byte read
+  std::size_t line_offset_ = 0;  // bytes of the current line already consumed
+  std::string_view head_;
+  bool input_ended_ = false;  // read() returned 0 or failed
+  bool in_line_ = false;      // a line is current and not yet consumed
+  bool at_eof_ = false;
+  int error_ = 0;
+};
+
+}  // namespace opjoin

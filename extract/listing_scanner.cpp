@@ -1,0 +1,82 @@
+#include "extract/listing_scanner.h"
+
+namespace opjoin {
+
+namespace {
+
+bool IsLetter(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool Matches(std::string_view name, std::string_view line) {
+  return MatchKeyword(name, line) == 0;
+}
+
+// Skips lines up to and including the first one that opens the listing.
+bool FindStartDelimiter(LineReader& log) {
+  while (!log.AtEof()) {
+    if (!log.NextLine()) {
+      return false;
+    }
+    if (Matches(StartDelimiter, log.Head())) {
+      // A delimiter on the last line, without a line feed, opens nothing.
+      log.SkipLine();
+      return !log.AtEof();
+    }
+  }
+  return false;
+}
+
+void TakeRow(LineReader& log, std::string& row, int block_count) {
+  if (block_count == 0) {
+    row.clear();
+    log.AppendLine(row, 0);
+  } else {
+    log.AppendLine(row, LabelColumnWidth);
+  }
+}
+
+}  // namespace
+
+int MatchKeyword(std::string_view name, std::string_view line) {
+  std::size_t skipped = 0;
+  while (skipped < LeadSkipLimit && skipped < line.size() && !IsLetter(line[skipped])) {
+    ++skipped;
+  }
+  return line.substr(skipped).starts_with(name) ? 0 : 1;
+}
+
+int ScanListing(LineReader& log, ParameterRows& rows, const RowMissingHandler& on_row_missing) {
+  if (!FindStartDelimiter(log)) {
+    return DelimiterMissing;
+  }
+  int block_count = 0;
+  bool done = false;
+  while (!log.AtEof() && !done) {
+    std::size_t row = 0;
+    while (row < kRowCount && !done) {
+      if (!log.NextLine()) {
+        done = true;
+        break;
+      }
+      std::string_view head = log.Head();
+      if (Matches(EndMarker, head)) {
+        done = true;
+      }
+      if (!Matches(KeywordTable[row], head)) {
+        if (row > 0 && on_row_missing && Matches(KeywordTable[0], head)) {
+          on_row_missing(row, block_count + 1);
+        }
+        continue;
+      }
+      TakeRow(log, rows[row], block_count);
+      ++row;
+    }
+    if (!done) {
+      ++block_count;
+    }
+  }
+  return block_count;
+}
+
+}  // namespace opjoin

@@ -1,0 +1,39 @@
+// Everything the program says. Each "%s" stands for a path. Messages about the run go to
+// standard output exactly as written, some without a line end; details and warnings go to
+// standard error, each prefixed with the program's name.
+#pragma once
+
+#include <string_view>
+
+namespace opjoin::messages {
+
+inline constexpr std::string_view kStartupFailure = "Fatal Error: MFC initialization failed";
+inline constexpr std::string_view kLogNotOpened = "Failure opening file: %s. Quits.";
+inline constexpr std::string_view kLogNotRead = "Failure reading file: %s. Quits.\n";
+inline constexpr std::string_view kDelimiterMissing =
+    "\nFailed to find start delimiter. Probably bad input file!\n";
+inline constexpr std::string_view kNoCompleteBlock =
+    "\nFailed to find a complete listing block. Probably bad input file!\n";
+inline constexpr std::string_view kTableNotOpened =
+    "Failed to write data to output file %s because it did not open.";
+inline constexpr std::string_view kTableNotWritten =
+    "Failed to write data to output file %s; the file was left as it was.\n";
+inline constexpr std::string_view kTableIsLog =
+    "Refusing to write output file %s: it is the log file itself.\n";
+
+inline constexpr std::string_view kUsage = "Usage: opjoin [--dialog=auto|terminal|gui] [LOG]\n";
+inline constexpr std::string_view kHelp =
+    "Joins the MOS operating-point listing of a SmartSpice log into a table of sixteen rows,\n"
+    "written beside the log as NAME.jtb.\n"
+    "\n"
+    "With no LOG, an Open dialog asks for the log.\n"
+    "\n"
+    "  --dialog=KIND  the Open dialog to show: auto (the default; a window when a display\n"
+    "                 is set and the build has one, else the terminal), terminal or gui\n"
+    "  --help         show this help and exit\n"
+    "  --version      show the version and exit\n"
+    "\n"
+    "Exit status: 0 when the table was written or the dialog was cancelled, 1 when the\n"
+    "dialog could not start, 2 for any other failure.\n";
+
+}  // namespace opjoin::messages

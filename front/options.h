@@ -1,0 +1,23 @@
+// The command line: [--dialog=auto|terminal|gui] [LOG], or --help, or --version.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dialog/open_dialog.h"
+
+namespace opjoin {
+
+struct Options {
+  enum class Action { kRun, kHelp, kVersion };
+  Action action = Action::kRun;
+  DialogBackend dialog = DialogBackend::kAuto;
+  std::optional<std::string> log;  // as given; no dialog is shown when set
+};
+
+// Parses the arguments after the program name. Returns nullopt and sets `error` to a
+// one-line reason when they are not understood.
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
+
+}  // namespace opjoin

@@ -1,0 +1,44 @@
+#include "front/options.h"
+
+#include <gtest/gtest.h>
+
+namespace opjoin {
+namespace {
+
+TEST(ParseOptions, AcceptsTheDialogChoiceAndOneLog) {
+  std::string error;
+  auto parse = [&](std::vector<std::string> args) { return ParseOptions(args, error); };
+
+  auto plain = parse({});
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->dialog, DialogBackend::kAuto);
+  EXPECT_FALSE(plain->log);
+
+  auto with_log = parse({"--dialog=terminal", "inv.out"});
+  ASSERT_TRUE(with_log);
+  EXPECT_EQ(with_log->dialog, DialogBackend::kTerminal);
+  EXPECT_EQ(with_log->log, "inv.out");
+
+  auto separate = parse({"--dialog", "gui"});
+  ASSERT_TRUE(separate);
+  EXPECT_EQ(separate->dialog, DialogBackend::kGui);
+
+  auto dashed = parse({"--", "--odd-name.out"});
+  ASSERT_TRUE(dashed);
+  EXPECT_EQ(dashed->log, "--odd-name.out");
+
+  EXPECT_EQ(parse({"--help"})->action, Options::Action::kHelp);
+  EXPECT_EQ(parse({"--version"})->action, Options::Action::kVersion);
+}
+
+TEST(ParseOptions, RejectsWhatItDoesNotKnow) {
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"--dialog=web"}, {"--dialog"}, {"-x"}, {"--verbose"}, {"a.out", "b.out"}}) {
+    std::string error;
+    EXPECT_FALSE(ParseOptions(args, error)) << args[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+}  // namespace
+}  // namespace opjoin

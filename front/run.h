@@ -1,0 +1,20 @@
+// The run sequence: choose the log, scan it, write the table, and say what went wrong.
+#pragma once
+
+#include <string>
+
+#include "front/options.h"
+
+namespace opjoin {
+
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitStartupFailure = 1;
+inline constexpr int kExitFailure = 2;
+
+// Runs once, as the options say. Returns the exit status.
+int Run(const Options& options);
+
+// Joins the listing of the log at `log_path` (absolute) into its table. Returns the exit status.
+int JoinLog(const std::string& log_path);
+
+}  // namespace opjoin

@@ -1,0 +1,73 @@
+// A fresh folder for one test, removed with everything in it afterwards.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace opjoin::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "opjoin-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("cannot make a temporary folder");
+    }
+    path_ = pattern;
+  }
+  ~TempDir() {
+    std::error_code ignored;
+    // Restore write access where a test took it away, so that everything can be removed.
+    for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
+      ::chmod(entry.path().c_str(), 0700);
+    }
+    std::filesystem::remove_all(path_, ignored);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::string operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+ private:
+  std::string path_;
+};
+
+inline void WriteFile(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out.flush()) {
+    throw std::runtime_error("cannot write " + path);
+  }
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw std::runtime_error("cannot read " + path);
+  }
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The names in `folder`, sorted, as one string "a b c".
+inline std::string ListFolder(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  std::string listing;
+  for (const std::string& name : names) {
+    listing += (listing.empty() ? "" : " ") + name;
+  }
+  return listing;
+}
+
+}  // namespace opjoin::testing
