@@ -35,9 +35,13 @@ void Explain(std::string_view subject, std::string_view reason) {
                static_cast<int>(reason.size()), reason.data());
 }
 
-std::string CurrentFolder() {
+// The log as an absolute path. Should the working folder be gone, the path is used as given.
+std::string AbsoluteLogPath(const std::string& given) {
+  if (given.starts_with('/')) {
+    return AbsolutePath("/", given);
+  }
   std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-  return cwd ? std::string(cwd.get()) : std::string("/");
+  return cwd ? AbsolutePath(cwd.get(), given) : given;
 }
 
 // Opens the log for reading. Only a regular file is read: a folder, a FIFO or a device would
@@ -120,7 +124,7 @@ int JoinLog(const std::string& log_path) {
 
 int Run(const Options& options) {
   if (options.log) {
-    return JoinLog(AbsolutePath(CurrentFolder(), *options.log));
+    return JoinLog(AbsoluteLogPath(*options.log));
   }
   std::unique_ptr<OpenDialog> dialog = StartOpenDialog(options.dialog, LogOpenDialog());
   if (!dialog) {
