@@ -1,9 +1,466 @@
 #include "dialog/terminal_dialog.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <editline/readline.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "dialog/choice_rules.h"
+
+// How the dialog's flags take effect here:
+//   OFN_PATHMUSTEXIST     a name whose folder does not exist is refused and asked again.
+//   OFN_CREATEPROMPT      a name of a file that does not exist brings "Create the file?".
+//   OFN_NOTESTFILECREATE  the dialog never creates a file, test or otherwise.
+//   OFN_NOREADONLYRETURN  read-only files and files in folders that cannot be written are refused.
+//   OFN_NOCHANGEDIR       the dialog never changes the working folder: it keeps the shown
+//                         folder to itself.
+// Without meaning on a terminal: OFN_OVERWRITEPROMPT (a save dialog's), OFN_HIDEREADONLY (there
+// is no "open read-only" choice to hide), OFN_NONETWORKBUTTON (no network places) and
+// OFN_ENABLESIZING (the terminal has its own size).
+
 namespace opjoin {
 
-std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription&) {
-  return nullptr;
+namespace {
+
+constexpr std::string_view kFileNamePrompt = "File name: ";
+constexpr std::string_view kCreatePrompt = "Create the file? (y/n) ";
+constexpr std::string_view kAnswerHelp =
+    "Answer with a number from the list, or a file or folder name (relative to the folder\n"
+    "above, absolute, or starting with ~); a folder is opened, \"..\" is the parent.\n"
+    ":N shows the files of type N. An empty line cancels.\n";
+
+std::string_view Trimmed(std::string_view text) {
+  constexpr std::string_view kBlanks = " \t\r";
+  std::size_t first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+std::string Lowercase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return lower;
+}
+
+bool IsNumber(std::string_view text) {
+  return !text.empty() &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The number `text` stands for, or 0 when it is not a number or too large to be one.
+std::size_t ParseNumber(std::string_view text) {
+  std::size_t number = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  return error == std::errc() && end == text.data() + text.size() ? number : 0;
+}
+
+// Closes a folder whose reading has already failed or was only a test that it opens: the
+// result of closing it then changes nothing.
+struct FolderCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using FolderHandle = std::unique_ptr<DIR, FolderCloser>;
+
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
+
+// `path` with symbolic links, "." and ".." resolved, or unchanged when it cannot be resolved.
+std::string Resolved(const std::string& path) {
+  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+  return real ? std::string(real.get()) : path;
+}
+
+// `path` (absolute) with its folder part resolved, so that the name returned carries no "..".
+std::string WithResolvedFolder(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  std::string folder = Resolved(slash == 0 ? "/" : path.substr(0, slash));
+  return AbsolutePath(folder, path.substr(slash + 1));
+}
+
+bool ComesFirst(const ListedEntry& a, const ListedEntry& b) {
+  if (a.is_folder != b.is_folder) {
+    return a.is_folder;
+  }
+  std::string a_lower = Lowercase(a.name);
+  std::string b_lower = Lowercase(b.name);
+  return a_lower != b_lower ? a_lower < b_lower : a.name < b.name;
+}
+
+std::string HomeOf(std::string_view user) {
+  if (user.empty()) {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+      return home;
+    }
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+  }
+  const passwd* entry = ::getpwnam(std::string(user).c_str());
+  return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
+
+bool IsOpen(int fd) {
+  return ::fcntl(fd, F_GETFL) != -1;
+}
+
+bool IsOpenForReading(int fd) {
+  int mode = ::fcntl(fd, F_GETFL);
+  return mode != -1 && (mode & O_ACCMODE) != O_WRONLY;
+}
+
+// The working folder the dialog starts in. Should it be gone, the dialog starts at "/".
+std::string StartFolder() {
+  std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+  if (cwd) {
+    return cwd.get();
+  }
+  std::cerr << "opjoin: cannot get the working folder: " << ErrorText(errno)
+            << "; the dialog starts at /\n";
+  return "/";
+}
+
+// Tab completion. libedit's callbacks take no context, so the folder that relative names are
+// completed in is kept here while an answer is read.
+const std::string* completion_folder = nullptr;
+
+// The next name that completes `text`, relative to the shown folder unless `text` is absolute
+// or starts with "~"; folders end in "/". libedit's own filename completion finds the names.
+char* NextCompletion(const char* text, int state) {
+  const bool rooted = text[0] == '/' || text[0] == '~';
+  std::string prefix;
+  if (!rooted) {
+    prefix = *completion_folder;
+    if (!prefix.ends_with('/')) {
+      prefix += '/';
+    }
+  }
+  std::unique_ptr<char, decltype(&std::free)> match(
+      rl_filename_completion_function((prefix + text).c_str(), state), &std::free);
+  if (!match) {
+    return nullptr;
+  }
+  std::string name = std::string(match.get()).substr(prefix.size());
+  if (IsFolder(AbsolutePath(*completion_folder, ExpandHome(name)))) {
+    name += '/';
+  }
+  return ::strdup(name.c_str());
+}
+
+char** CompleteAnswer(const char* text, int, int) {
+  // Our matches are all there is: no fallback to completion in the working folder.
+  rl_attempted_completion_over = 1;
+  return rl_completion_matches(text, NextCompletion);
+}
+
+}  // namespace
+
+std::string ExpandHome(std::string_view path) {
+  if (!path.starts_with('~')) {
+    return std::string(path);
+  }
+  std::size_t slash = path.find('/');
+  std::string home = HomeOf(path.substr(1, slash == std::string_view::npos ? slash : slash - 1));
+  if (home.empty()) {
+    return std::string(path);
+  }
+  return slash == std::string_view::npos ? home : home + std::string(path.substr(slash));
+}
+
+std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& folder,
+                                                          std::string_view patterns,
+                                                          std::string& error) {
+  FolderHandle dir(::opendir(folder.c_str()));
+  if (!dir) {
+    error = ErrorText(errno);
+    return std::nullopt;
+  }
+  std::vector<ListedEntry> entries;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) {
+        error = ErrorText(errno);
+        return std::nullopt;
+      }
+      break;
+    }
+    std::string name = entry->d_name;
+    if (name.starts_with('.')) {
+      continue;
+    }
+    // A link to nothing, or a name removed meanwhile, offers nothing to open: it is not listed.
+    struct stat info;
+    if (::stat(AbsolutePath(folder, name).c_str(), &info) != 0) {
+      continue;
+    }
+    if (S_ISDIR(info.st_mode)) {
+      entries.push_back({name, true});
+    } else if (S_ISREG(info.st_mode) && MatchesFilter(patterns, name)) {
+      entries.push_back({name, false});
+    }
+  }
+  if (::closedir(dir.release()) != 0) {
+    error = ErrorText(errno);
+    return std::nullopt;
+  }
+  std::sort(entries.begin(), entries.end(), ComesFirst);
+  return entries;
+}
+
+std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt,
+                                                         const std::string&) {
+  if (!(screen_ << prompt << std::flush)) {
+    return std::nullopt;  // a dialog that cannot be seen is not answered
+  }
+  char* line = nullptr;
+  std::size_t capacity = 0;
+  errno = 0;
+  ssize_t length = ::getline(&line, &capacity, input_);
+  int read_error = errno;
+  std::unique_ptr<char, decltype(&std::free)> owner(line, &std::free);
+  if (length < 0) {
+    screen_ << '\n';
+    if (!std::feof(input_)) {
+      screen_ << "opjoin: cannot read standard input: " << ErrorText(read_error) << '\n';
+    }
+    screen_ << std::flush;
+    return std::nullopt;
+  }
+  std::string answer(line, static_cast<std::size_t>(length));
+  if (answer.ends_with('\n')) {
+    answer.pop_back();
+  }
+  if (answer.ends_with('\r')) {
+    answer.pop_back();
+  }
+  // Nothing echoes a line read from a pipe: show it, so the screen reads as the dialog went.
+  screen_ << answer << '\n' << std::flush;
+  return answer;
+}
+
+EditedAnswerSource::EditedAnswerSource() {
+  rl_readline_name = "opjoin";
+  rl_instream = stdin;
+  rl_outstream = stderr;
+  // An answer is one name, blanks and all: complete the whole line, unquoted.
+  rl_basic_word_break_characters = "";
+  rl_attempted_completion_function = CompleteAnswer;
+  rl_completion_append_character = '\0';
+  using_history();
+}
+
+std::optional<std::string> EditedAnswerSource::ReadAnswer(std::string_view prompt,
+                                                          const std::string& folder) {
+  completion_folder = &folder;
+  std::unique_ptr<char, decltype(&std::free)> line(::readline(std::string(prompt).c_str()),
+                                                   &std::free);
+  completion_folder = nullptr;
+  if (!line) {
+    // End of input (or a read error, which libedit does not tell apart): leave the prompt's
+    // line. The dialog is cancelled either way, so a failed write changes nothing.
+    std::fputc('\n', stderr);
+    return std::nullopt;
+  }
+  if (!Trimmed(line.get()).empty()) {
+    add_history(line.get());
+  }
+  return std::string(line.get());
+}
+
+TerminalDialog::TerminalDialog(OpenDialogDescription description, std::string folder,
+                               std::unique_ptr<AnswerSource> answers, std::ostream& screen)
+    : description_(std::move(description)),
+      folder_(std::move(folder)),
+      answers_(std::move(answers)),
+      screen_(screen) {}
+
+int TerminalDialog::DoModal() {
+  bool redraw = true;
+  for (;;) {
+    if (redraw && !Draw()) {
+      return IDCANCEL;
+    }
+    std::optional<std::string> answer = answers_->ReadAnswer(kFileNamePrompt, folder_);
+    if (!answer) {
+      return IDCANCEL;
+    }
+    switch (Answer(std::string(Trimmed(*answer)))) {
+      case Outcome::kAskAgain:
+        redraw = false;
+        break;
+      case Outcome::kRedraw:
+        redraw = true;
+        break;
+      case Outcome::kChosen:
+        return IDOK;
+      case Outcome::kCancelled:
+        return IDCANCEL;
+    }
+  }
+}
+
+bool TerminalDialog::Say(std::string_view text) {
+  screen_ << text << std::flush;
+  return screen_.good();
+}
+
+// Shows the title, the folder, the file types with the selected one marked and the numbered
+// list. A screen that cannot be written cancels the dialog: it cannot be answered unseen.
+bool TerminalDialog::Draw() {
+  std::string text = "\n" + description_.title + "\nLook in: " + folder_ + "\nFiles of type:\n";
+  std::string patterns = "*";
+  for (std::size_t i = 0; i < description_.filters.size(); ++i) {
+    const bool selected = i == description_.selected_filter;
+    text += (selected ? "  > :" : "    :") + std::to_string(i + 1) + " " +
+            description_.filters[i].shown_text + "\n";
+    if (selected) {
+      patterns = description_.filters[i].patterns;
+    }
+  }
+  std::string error;
+  std::optional<std::vector<ListedEntry>> entries = ListFolderEntries(folder_, patterns, error);
+  listed_ = entries ? std::move(*entries) : std::vector<ListedEntry>();
+  if (!entries) {
+    text += "  (this folder cannot be read: " + error + ")\n";
+  } else if (listed_.empty()) {
+    text += "  (no folders or matching files)\n";
+  }
+  const std::size_t width = std::to_string(listed_.size()).size();
+  for (std::size_t i = 0; i < listed_.size(); ++i) {
+    std::string number = std::to_string(i + 1);
+    text += "  " + std::string(width - number.size(), ' ') + number + "  " + listed_[i].name +
+            (listed_[i].is_folder ? "/" : "") + "\n";
+  }
+  return Say(text + std::string(kAnswerHelp));
+}
+
+TerminalDialog::Outcome TerminalDialog::Answer(const std::string& answer) {
+  if (answer.empty()) {
+    return Outcome::kCancelled;
+  }
+  if (answer.find('\0') != std::string::npos) {
+    return Say("A name cannot contain a NUL character.\n") ? Outcome::kAskAgain
+                                                           : Outcome::kCancelled;
+  }
+  if (answer.starts_with(':')) {
+    return SwitchFilter(std::string_view(answer).substr(1));
+  }
+  if (IsNumber(answer)) {
+    return PickListed(answer);
+  }
+  std::string path = AbsolutePath(folder_, ExpandHome(answer));
+  if (IsFolder(path)) {
+    return Enter(path);
+  }
+  // Only a typed name gets the default extension; one picked from the list is taken as it is.
+  if (!description_.default_extension.empty()) {
+    path = WithDefaultExtension(path, description_.default_extension);
+  }
+  return Choose(path);
+}
+
+TerminalDialog::Outcome TerminalDialog::SwitchFilter(std::string_view number) {
+  std::size_t entry = IsNumber(number) ? ParseNumber(number) : 0;
+  if (entry == 0 || entry > description_.filters.size()) {
+    return Say("There is no file type :" + std::string(number) +
+               "; the types are :1 to :" + std::to_string(description_.filters.size()) + ".\n")
+               ? Outcome::kAskAgain
+               : Outcome::kCancelled;
+  }
+  description_.selected_filter = entry - 1;
+  return Outcome::kRedraw;
+}
+
+TerminalDialog::Outcome TerminalDialog::PickListed(std::string_view number) {
+  std::size_t index = ParseNumber(number);
+  if (index == 0 || index > listed_.size()) {
+    return Say("There is no number " + std::string(number) + " in the list.\n")
+               ? Outcome::kAskAgain
+               : Outcome::kCancelled;
+  }
+  const ListedEntry& entry = listed_[index - 1];
+  std::string path = AbsolutePath(folder_, entry.name);
+  return entry.is_folder ? Enter(path) : Choose(path);
+}
+
+TerminalDialog::Outcome TerminalDialog::Enter(const std::string& folder) {
+  std::string resolved = Resolved(folder);
+  FolderHandle dir(::opendir(resolved.c_str()));
+  if (!dir) {
+    const int error = errno;
+    return Say(resolved + "\nThis folder cannot be opened: " + ErrorText(error) + ".\n")
+               ? Outcome::kAskAgain
+               : Outcome::kCancelled;
+  }
+  folder_ = resolved;
+  return Outcome::kRedraw;
+}
+
+TerminalDialog::Outcome TerminalDialog::Choose(const std::string& typed_path) {
+  const std::string path = WithResolvedFolder(typed_path);
+  const ChoiceRefusal refusal = CheckChoice(path);
+  const bool refused =
+      refusal == ChoiceRefusal::kNotAFile ||
+      (refusal == ChoiceRefusal::kFolderMissing && HasFlag(OFN_PATHMUSTEXIST)) ||
+      ((refusal == ChoiceRefusal::kReadOnlyFile || refusal == ChoiceRefusal::kReadOnlyFolder) &&
+       HasFlag(OFN_NOREADONLYRETURN));
+  if (refused) {
+    return Say(RefusalText(refusal, path) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+  }
+  if (HasFlag(OFN_CREATEPROMPT) && !FileExists(path)) {
+    return AskToCreate(path);
+  }
+  chosen_path_ = path;
+  return Outcome::kChosen;
+}
+
+// "Yes" returns the name without creating the file (OFN_NOTESTFILECREATE); anything else asks
+// for a name again.
+TerminalDialog::Outcome TerminalDialog::AskToCreate(const std::string& path) {
+  if (!Say(path + "\nThis file does not exist.\n")) {
+    return Outcome::kCancelled;
+  }
+  std::optional<std::string> reply = answers_->ReadAnswer(kCreatePrompt, folder_);
+  if (!reply) {
+    return Outcome::kCancelled;
+  }
+  const std::string answer = Lowercase(Trimmed(*reply));
+  if (answer == "y" || answer == "yes") {
+    chosen_path_ = path;
+    return Outcome::kChosen;
+  }
+  return Outcome::kAskAgain;
+}
+
+std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description) {
+  if (!IsOpenForReading(STDIN_FILENO) || !IsOpen(STDERR_FILENO)) {
+    return nullptr;
+  }
+  std::unique_ptr<AnswerSource> answers;
+  if (::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)) {
+    answers = std::make_unique<EditedAnswerSource>();
+  } else {
+    answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr);
+  }
+  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers),
+                                          std::cerr);
 }
 
 }  // namespace opjoin

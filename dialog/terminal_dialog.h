@@ -2,13 +2,103 @@
 // standard input, with line editing where standard input is a terminal.
 #pragma once
 
+#include <cstdio>
 #include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "dialog/open_dialog.h"
 
 namespace opjoin {
 
-// Returns nullptr when standard input is not open.
+// Returns nullptr when standard input is not open for reading or standard error is not open:
+// the dialog could then be neither answered nor seen.
 std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description);
+
+// Where the dialog's answers come from.
+class AnswerSource {
+ public:
+  virtual ~AnswerSource() = default;
+  // Shows `prompt` and reads one answer, without its line end. `folder` is the folder the
+  // dialog shows, against which a relative name is taken. Returns nullopt at the end of input
+  // or when reading failed (reported on the screen), and when the screen cannot be written.
+  virtual std::optional<std::string> ReadAnswer(std::string_view prompt,
+                                                const std::string& folder) = 0;
+};
+
+// Answers read with plain line reads from `input`, for a pipe or a file. Prompts and what was
+// read are written to `screen`, so that the screen reads as a record of the dialog.
+class PlainAnswerSource final : public AnswerSource {
+ public:
+  PlainAnswerSource(std::FILE* input, std::ostream& screen) : input_(input), screen_(screen) {}
+  std::optional<std::string> ReadAnswer(std::string_view prompt,
+                                        const std::string& folder) override;
+
+ private:
+  std::FILE* input_;
+  std::ostream& screen_;
+};
+
+// Answers read from the terminal with line editing, history and Tab completion of names in the
+// shown folder (libedit). Uses standard input and standard error.
+class EditedAnswerSource final : public AnswerSource {
+ public:
+  EditedAnswerSource();
+  std::optional<std::string> ReadAnswer(std::string_view prompt,
+                                        const std::string& folder) override;
+};
+
+// `path` with a leading "~" or "~user" replaced by that home folder. Other paths, and those
+// naming an unknown user, are returned unchanged.
+std::string ExpandHome(std::string_view path);
+
+// One line of the dialog's list.
+struct ListedEntry {
+  std::string name;
+  bool is_folder = false;
+};
+
+// The sub-folders of `folder`, then the regular files whose names match `patterns`, each
+// sorted by name ignoring case. Names beginning with "." are left out, as `ls` does. Returns
+// nullopt with `error` set to the reason when the folder cannot be read.
+std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& folder,
+                                                          std::string_view patterns,
+                                                          std::string& error);
+
+class TerminalDialog final : public OpenDialog {
+ public:
+  // Shows `folder` (absolute) first; never changes the process's working folder.
+  TerminalDialog(OpenDialogDescription description, std::string folder,
+                 std::unique_ptr<AnswerSource> answers, std::ostream& screen);
+
+  int DoModal() override;
+  std::string GetPathName() const override { return chosen_path_; }
+
+  // The folder shown now.
+  const std::string& Folder() const { return folder_; }
+
+ private:
+  enum class Outcome { kAskAgain, kRedraw, kChosen, kCancelled };
+
+  bool HasFlag(unsigned long flag) const { return (description_.flags & flag) != 0; }
+  bool Draw();
+  bool Say(std::string_view text);
+  Outcome Answer(const std::string& answer);
+  Outcome SwitchFilter(std::string_view number);
+  Outcome PickListed(std::string_view number);
+  Outcome Enter(const std::string& folder);
+  Outcome Choose(const std::string& path);
+  Outcome AskToCreate(const std::string& path);
+
+  OpenDialogDescription description_;
+  std::string folder_;
+  std::unique_ptr<AnswerSource> answers_;
+  std::ostream& screen_;
+  std::vector<ListedEntry> listed_;
+  std::string chosen_path_;
+};
 
 }  // namespace opjoin
