@@ -1,9 +1,11 @@
 #include "output/table_writer.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,6 +17,137 @@
 namespace opjoin {
 
 namespace {
+
+// ---- Removing the temporary file when a signal ends the program ----
+
+// The signals that end the program while a user or a supervisor can be expected to send them.
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+
+// The temporary file being written, or null. A signal handler reads it, so it is lock-free.
+std::atomic<const char*> temp_in_progress{nullptr};
+static_assert(std::atomic<const char*>::is_always_lock_free);
+
+// What each ending signal did before the write began, for the handler to hand the signal on.
+struct sigaction previous_actions[std::size(kEndingSignals)];
+
+void RemoveTempAndResignal(int signal) {
+  if (const char* temp = temp_in_progress.exchange(nullptr)) {
+    ::unlink(temp);
+  }
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    if (kEndingSignals[i] == signal) {
+      ::sigaction(signal, &previous_actions[i], nullptr);
+    }
+  }
+  // The signal stays blocked until the handler returns, then ends the program as it would
+  // have without the handler, so the exit status still shows it.
+  ::raise(signal);
+}
+
+sigset_t EndingSignalSet() {
+  sigset_t set;
+  ::sigemptyset(&set);
+  for (int signal : kEndingSignals) {
+    ::sigaddset(&set, signal);
+  }
+  return set;
+}
+
+// Holds the ending signals back for one step that must not be cut in two.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t ending = EndingSignalSet();
+    held_ = ::sigprocmask(SIG_BLOCK, &ending, &saved_) == 0;
+  }
+  // Restoring a mask that was read successfully cannot fail.
+  ~SignalsHeld() {
+    if (held_) {
+      ::sigprocmask(SIG_SETMASK, &saved_, nullptr);
+    }
+  }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+  bool held() const { return held_; }
+
+ private:
+  sigset_t saved_;
+  bool held_;
+};
+
+// While alive, an ending signal removes the temporary file before it ends the program, and a
+// file-size limit makes a write fail with EFBIG instead of ending the program. Signals the
+// program ignores stay ignored. Creating and renaming the file each happen with the signals
+// held back, so no signal falls between making the file and recording its name.
+class TempFileGuard {
+ public:
+  TempFileGuard() {
+    struct sigaction handler = {};
+    handler.sa_handler = RemoveTempAndResignal;
+    handler.sa_mask = EndingSignalSet();
+    for (std::size_t i = 0; i < std::size(kEndingSignals) && ready_; ++i) {
+      ready_ = ::sigaction(kEndingSignals[i], nullptr, &previous_actions[i]) == 0 &&
+               (previous_actions[i].sa_handler == SIG_IGN ||
+                ::sigaction(kEndingSignals[i], &handler, nullptr) == 0);
+      installed_ = i + 1;
+    }
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigemptyset(&ignore.sa_mask);
+    ready_ = ready_ && ::sigaction(SIGXFSZ, &ignore, &previous_file_size_action_) == 0;
+    file_size_action_changed_ = ready_;
+  }
+
+  // Putting back actions that were read successfully cannot fail.
+  ~TempFileGuard() {
+    if (file_size_action_changed_) {
+      ::sigaction(SIGXFSZ, &previous_file_size_action_, nullptr);
+    }
+    for (std::size_t i = 0; i < installed_; ++i) {
+      ::sigaction(kEndingSignals[i], &previous_actions[i], nullptr);
+    }
+  }
+  TempFileGuard(const TempFileGuard&) = delete;
+  TempFileGuard& operator=(const TempFileGuard&) = delete;
+
+  // Creates the temporary file from the mkstemp pattern `temp`, which must outlive the guard's
+  // use of it. Returns the open descriptor, or -1 with errno set.
+  int Create(std::string& temp) {
+    SignalsHeld held;
+    if (!ready_ || !held.held()) {
+      errno = EINVAL;
+      return -1;
+    }
+    int fd = ::mkstemp(temp.data());
+    if (fd >= 0) {
+      temp_in_progress.store(temp.c_str());
+    }
+    return fd;
+  }
+
+  // Renames the finished file over `target`, or removes it when `error` is set or the rename
+  // fails. Returns the error, or 0.
+  int Finish(const std::string& temp, const std::string& target, int error) {
+    SignalsHeld held;
+    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) {
+      error = errno;
+    }
+    if (error != 0) {
+      ::unlink(temp.c_str());
+    }
+    temp_in_progress.store(nullptr);
+    return error;
+  }
+
+ private:
+  bool ready_ = true;          // every handler is in place
+  std::size_t installed_ = 0;  // signals whose previous action was read
+  bool file_size_action_changed_ = false;
+  struct sigaction previous_file_size_action_ = {};
+};
+
+// ---- Writing ----
 
 std::string ErrnoText(int error) {
   return std::strerror(error);
@@ -126,19 +259,16 @@ TableWrite WriteTable(std::string_view log_path, const ParameterRows& rows) {
     return result;
   }
 
+  TempFileGuard guard;
   std::string temp = FolderOf(target) + "/.opjoin-XXXXXX";
-  int fd = ::mkstemp(temp.data());
+  int fd = guard.Create(temp);
   if (fd < 0) {
     result.status = WriteStatus::kNotOpened;
     result.reason = ErrnoText(errno);
     return result;
   }
-  int error = FillAndClose(fd, rows, mode);
-  if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) {
-    error = errno;
-  }
+  int error = guard.Finish(temp, target, FillAndClose(fd, rows, mode));
   if (error != 0) {
-    ::unlink(temp.c_str());
     result.status = WriteStatus::kWriteFailed;
     result.reason = ErrnoText(error);
   }
