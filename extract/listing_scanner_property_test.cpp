@@ -1,6 +1,5 @@
 // Runs the scanner on many generated logs and checks it against a small, separate model of the
-// line rules. The model splits the whole input into lines first and then walks them with plain
-// loops, so it shares nothing with the block-wise reader.
+// line rules (extract/listing_model.h).
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -14,114 +13,16 @@
 
 #include <gtest/gtest.h>
 
+#include "extract/listing_model.h"
 #include "extract/listing_scanner.h"
 #include "extract/test_input.h"
 
 namespace opjoin {
 namespace {
 
-// ---- The model ----
-
-struct ModelLine {
-  std::string text;  // without its line end
-  bool has_line_feed;
-};
-
-// Lines end at LF; a CR right before an LF belongs to the line end. A last line without LF
-// is still a line; an empty input has no lines.
-std::vector<ModelLine> SplitLines(std::string_view input) {
-  std::vector<ModelLine> lines;
-  std::string current;
-  for (std::size_t at = 0; at < input.size(); ++at) {
-    if (input[at] == '\n') {
-      if (!current.empty() && current.back() == '\r') {
-        current.pop_back();
-      }
-      lines.push_back({current, true});
-      current.clear();
-    } else {
-      current += input[at];
-    }
-  }
-  if (!current.empty()) {
-    lines.push_back({current, false});
-  }
-  return lines;
-}
-
-bool ModelMatches(std::string_view name, std::string_view line) {
-  std::size_t at = 0;
-  for (int skipped = 0; skipped < 10 && at < line.size(); ++skipped) {
-    char c = line[at];
-    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (letter) {
-      break;
-    }
-    ++at;
-  }
-  return line.size() - at >= name.size() && line.compare(at, name.size(), name) == 0;
-}
-
-const std::vector<std::string> kModelNames = {"element", "model", "vds",  "vgs", "vbs",  "vth",
-                                              "vdsat",   "id",    "gds",  "gm",  "gmbs", "cgs",
-                                              "cgd",     "capbd", "weff", "leff"};
-
-struct Outcome {
-  int result = 0;
-  ParameterRows rows;
-  std::vector<std::pair<std::size_t, int>> missing;
-
-  bool operator==(const Outcome&) const = default;
-};
-
-Outcome ModelScan(std::string_view input, const ParameterRows& initial_rows) {
-  std::vector<ModelLine> lines = SplitLines(input);
-  Outcome outcome;
-  outcome.rows = initial_rows;
-
-  std::size_t next = 0;
-  while (next < lines.size() && !ModelMatches("subckt", lines[next].text)) {
-    ++next;
-  }
-  if (next == lines.size() || !lines[next].has_line_feed) {
-    outcome.result = -1;
-    return outcome;
-  }
-  ++next;
-
-  int blocks = 0;
-  bool done = false;
-  bool last_line_unterminated = false;
-  while (!done && !last_line_unterminated) {
-    std::size_t wanted = 0;
-    while (wanted < 16 && !done) {
-      if (next == lines.size()) {
-        done = true;
-        break;
-      }
-      const ModelLine& line = lines[next++];
-      last_line_unterminated = !line.has_line_feed;
-      if (ModelMatches("Total", line.text)) {
-        done = true;
-      }
-      if (ModelMatches(kModelNames[wanted], line.text)) {
-        if (blocks == 0) {
-          outcome.rows[wanted] = line.text;
-        } else if (line.text.size() > 10) {
-          outcome.rows[wanted] += line.text.substr(10);
-        }
-        ++wanted;
-      } else if (wanted > 0 && ModelMatches("element", line.text)) {
-        outcome.missing.emplace_back(wanted, blocks + 1);
-      }
-    }
-    if (!done) {
-      ++blocks;
-    }
-  }
-  outcome.result = blocks;
-  return outcome;
-}
+using model::Matches;
+using model::Outcome;
+using model::SplitLines;
 
 // ---- The generator ----
 
@@ -381,7 +282,7 @@ void CheckAgainstModel(std::string (LogGenerator::*make)(), std::uint32_t seed) 
     std::size_t block_size = generator.BlockSize();
     bool chopped = generator.Chance(20);
 
-    Outcome expected = ModelScan(log, initial_rows);
+    Outcome expected = model::Scan(log, initial_rows);
     Outcome actual;
     if (chopped) {
       ChoppedInput input(log, seed + run);
@@ -429,22 +330,22 @@ TEST(ScanListingProperty, ModelFollowsTheLineRules) {
   EXPECT_TRUE(SplitLines("\n")[0].has_line_feed);
   EXPECT_TRUE(SplitLines("").empty());
 
-  EXPECT_TRUE(ModelMatches("subckt", "0123456789subckt"));
-  EXPECT_FALSE(ModelMatches("subckt", "0123456789 subckt"));
-  EXPECT_FALSE(ModelMatches("gmbs", "gm"));
+  EXPECT_TRUE(Matches("subckt", "0123456789subckt"));
+  EXPECT_FALSE(Matches("subckt", "0123456789 subckt"));
+  EXPECT_FALSE(Matches("gmbs", "gm"));
 
   std::string block;
   for (std::string_view name : KeywordTable) {
     block +=
         std::string(name) + std::string(10 - name.size(), ' ') + "|" + std::string(name) + "\n";
   }
-  EXPECT_EQ(ModelScan("subckt", {}).result, -1);
-  EXPECT_EQ(ModelScan("subckt\n", {}).result, 0);
-  Outcome two = ModelScan("subckt\n" + block + block + "Total\n", {});
+  EXPECT_EQ(model::Scan("subckt", {}).result, -1);
+  EXPECT_EQ(model::Scan("subckt\n", {}).result, 0);
+  Outcome two = model::Scan("subckt\n" + block + block + "Total\n", {});
   EXPECT_EQ(two.result, 2);
   EXPECT_EQ(two.rows[1], "model     |model|model");
   block.pop_back();
-  EXPECT_EQ(ModelScan("subckt\n" + block, {}).result, 1);
+  EXPECT_EQ(model::Scan("subckt\n" + block, {}).result, 1);
 }
 
 }  // namespace
