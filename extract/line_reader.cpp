@@ -8,6 +8,40 @@
 
 namespace opjoin {
 
+namespace {
+
+// Bytes from the most to the least common in simulation logs: blanks, numbers, line ends and
+// lower-case text. A byte not listed counts as rarer than all of them.
+constexpr std::string_view kCommonBytes = " 0123456789.e-+\n\retaoinsrhldcumfpgwybvkxjqz";
+
+// The index of the byte of `needle` that is rarest in logs, so that a search for it stops
+// seldom.
+std::size_t RarestByteIndex(std::string_view needle) {
+  std::size_t rarest = 0;
+  std::size_t rarest_rank = 0;
+  for (std::size_t i = 0; i < needle.size(); ++i) {
+    std::size_t rank = std::min(kCommonBytes.find(needle[i]), kCommonBytes.size());
+    if (i == 0 || rank > rarest_rank) {
+      rarest = i;
+      rarest_rank = rank;
+    }
+  }
+  return rarest;
+}
+
+// The last line feed among `length` bytes at `start`, or nullptr. The bytes searched are few:
+// a look-back of a few bytes, or the end of a block back to its last line feed.
+const char* FindLastLineFeed(const char* start, std::size_t length) {
+  for (const char* at = start + length; at != start;) {
+    if (*--at == '\n') {
+      return at;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 LineReader::LineReader(int fd, std::size_t block_size)
     : fd_(fd), buffer_(std::max(block_size, 4 * kHeadSize)) {}
 
@@ -19,6 +53,77 @@ bool LineReader::NextLine() {
   }
   LoadHead();
   in_line_ = true;
+  return true;
+}
+
+bool LineReader::SkipToLineContaining(std::string_view needle, std::size_t max_offset) {
+  SkipLine();
+  const std::size_t key = RarestByteIndex(needle);
+  for (;;) {
+    if (begin_ == end_ && !Refill()) {
+      at_eof_ = true;
+      return false;
+    }
+    std::size_t line_start = FindLineWith(needle, key, max_offset);
+    if (line_start != std::string_view::npos) {
+      begin_ = line_start;
+      LoadHead();
+      in_line_ = true;
+      return true;
+    }
+    if (!DropSearchedLines(max_offset + needle.size())) {
+      at_eof_ = true;
+      return false;
+    }
+  }
+}
+
+std::size_t LineReader::FindLineWith(std::string_view needle, std::size_t key,
+                                     std::size_t max_offset) const {
+  const char* const first = buffer_.data() + begin_;  // always a line start
+  const char* const last = buffer_.data() + end_;
+  const char* from = first + key;
+  while (from < last) {
+    const char* hit = static_cast<const char*>(
+        std::memchr(from, needle[key], static_cast<std::size_t>(last - from)));
+    if (hit == nullptr) {
+      return std::string_view::npos;
+    }
+    const char* at = hit - key;
+    if (static_cast<std::size_t>(last - at) < needle.size()) {
+      return std::string_view::npos;  // the rest may follow in the next block
+    }
+    if (std::memcmp(at, needle.data(), needle.size()) == 0) {
+      // The line qualifies when a line feed stands at most max_offset + 1 bytes before the
+      // needle, or when no line feed does and the needle is close enough to `first`.
+      std::size_t offset = static_cast<std::size_t>(at - first);
+      std::size_t look_back = std::min(offset, max_offset + 1);
+      if (const char* lf = FindLastLineFeed(at - look_back, look_back); lf != nullptr) {
+        return static_cast<std::size_t>(lf + 1 - buffer_.data());
+      }
+      if (offset <= max_offset) {
+        return begin_;
+      }
+    }
+    from = hit + 1;
+  }
+  return std::string_view::npos;
+}
+
+bool LineReader::DropSearchedLines(std::size_t match_window) {
+  const char* start = buffer_.data() + begin_;
+  std::size_t available = end_ - begin_;
+  if (const char* lf = FindLastLineFeed(start, available); lf != nullptr) {
+    begin_ += static_cast<std::size_t>(lf - start) + 1;
+  } else if (available >= match_window) {
+    // A needle past this line's first match_window bytes cannot start a match.
+    ConsumeLine([](std::string_view) {});
+    return !at_eof_;
+  }
+  if (begin_ < end_ && !Refill()) {
+    begin_ = end_;  // the last line, unfinished and without a match
+    return false;
+  }
   return true;
 }
 

@@ -24,6 +24,12 @@ class LineReader {
   // left to read or a read failed; the end-of-file indicator is then set.
   bool NextLine();
 
+  // Moves, like NextLine(), to the next line that holds `needle` starting at most
+  // `max_offset` bytes into it, passing over every line before it without looking at each.
+  // False when no such line is left; the end-of-file indicator is then set. Needs
+  // max_offset + needle.size() <= kHeadSize, so that the needle shows in Head().
+  bool SkipToLineContaining(std::string_view needle, std::size_t max_offset);
+
   // The current line's first bytes (at most kHeadSize), without its line end.
   std::string_view Head() const { return head_; }
 
@@ -49,6 +55,12 @@ class LineReader {
   void ConsumeLine(Sink&& sink);
   // Makes head_ show the current line's start, refilling as needed.
   void LoadHead();
+  // The index of the first line start among the unread bytes whose line holds `needle` at
+  // most `max_offset` bytes in, or npos. `key` is the index of the needle byte to look for.
+  std::size_t FindLineWith(std::string_view needle, std::size_t key, std::size_t max_offset) const;
+  // Drops the unread lines that FindLineWith passed over, keeping a last unfinished line
+  // unless it is already too long to match, and reads more. False at the end of input.
+  bool DropSearchedLines(std::size_t match_window);
 
   int fd_;
   std::vector<char> buffer_;

@@ -86,6 +86,70 @@ TEST(LineReader, AppendsFromAnOffset) {
   EXPECT_EQ(out, "xabc");
 }
 
+// The lines SkipToLineContaining stops at, each read whole, and whether it ended at the end
+// of the input.
+std::vector<ReadLine> SkipAll(std::string_view bytes, std::string_view needle,
+                              std::size_t max_offset, std::size_t block_size) {
+  TestInput input(bytes);
+  LineReader reader(input.fd(), block_size);
+  std::vector<ReadLine> lines;
+  while (reader.SkipToLineContaining(needle, max_offset)) {
+    std::string text;
+    std::string head(reader.Head());
+    reader.AppendLine(text, 0);
+    EXPECT_EQ(head, text.substr(0, LineReader::kHeadSize));
+    lines.push_back({text, reader.AtEof()});
+  }
+  EXPECT_TRUE(reader.AtEof());
+  EXPECT_EQ(reader.Error(), 0);
+  return lines;
+}
+
+// The same lines found by reading every line.
+std::vector<ReadLine> LinesWith(std::string_view bytes, std::string_view needle,
+                                std::size_t max_offset) {
+  std::vector<ReadLine> lines = ReadAll(bytes);
+  std::erase_if(lines, [&](const ReadLine& line) { return line.text.find(needle) > max_offset; });
+  return lines;
+}
+
+TEST(LineReader, SkipsToTheLinesThatHoldTheNeedleNearTheirStart) {
+  struct Case {
+    std::string_view bytes;
+    std::vector<ReadLine> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"subckt", {{"subckt", true}}},
+      {"a\nsubckt\n", {{"subckt", false}}},
+      {"x subckt\r\n0123456789subckt\n01234567890subckt\n",
+       {{"x subckt", false}, {"0123456789subckt", false}}},
+      {"subc\nkt subck\n subc kt\nsubcktsubckt\n", {{"subcktsubckt", false}}},
+      {"\r\rsubckt\r", {{"\r\rsubckt\r", true}}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SkipAll(c.bytes, "subckt", 10, 128), c.lines) << "input: " << c.bytes;
+  }
+}
+
+TEST(LineReader, SkipFindsTheSameLinesAsReadingEachLineAtEveryBlockBoundary) {
+  // Needles at offsets 0 to 12, after lines whose lengths sweep past the block size, so that
+  // the needle, its line start and CR LF fall on every block boundary.
+  std::string bytes;
+  for (std::size_t length = 0; length < 700; length += 3) {
+    bytes += std::string(length, static_cast<char>('a' + length % 26));
+    bytes += length % 2 == 0 ? "\r\n" : "\n";
+    std::string lead(length % 13, length % 3 == 0 ? ' ' : 'q');
+    bytes += lead + "subckt " + std::to_string(length) + "\n";
+  }
+  bytes += std::string(1000, 'z') + "subckt\n" + std::string(400, '-') + "\nsubckt";
+  std::vector<ReadLine> expected = LinesWith(bytes, "subckt", 10);
+  ASSERT_GT(expected.size(), 150u);
+  for (std::size_t block_size : {128u, 129u, 131u, 250u, 4096u}) {
+    EXPECT_EQ(SkipAll(bytes, "subckt", 10, block_size), expected) << "block " << block_size;
+  }
+}
+
 TEST(LineReader, ReportsAReadFailure) {
   int fd = ::open("/", O_RDONLY | O_DIRECTORY);
   ASSERT_GE(fd, 0);

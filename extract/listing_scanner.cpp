@@ -12,12 +12,10 @@ bool Matches(std::string_view name, std::string_view line) {
   return MatchKeyword(name, line) == 0;
 }
 
-// Skips lines up to and including the first one that opens the listing.
+// Skips lines up to and including the first one that opens the listing. Only lines that
+// hold the delimiter near their start are looked at.
 bool FindStartDelimiter(LineReader& log) {
-  while (!log.AtEof()) {
-    if (!log.NextLine()) {
-      return false;
-    }
+  while (log.SkipToLineContaining(StartDelimiter, LeadSkipLimit)) {
     if (Matches(StartDelimiter, log.Head())) {
       // A delimiter on the last line, without a line feed, opens nothing.
       log.SkipLine();
