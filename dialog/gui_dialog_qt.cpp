@@ -154,7 +154,23 @@ class PatternFilterProxy final : public QSortFilterProxyModel {
 };
 
 QString CreateQuestion(const std::string& path) {
-  return FromLocalPath(path) + "\nThis file does not exist.\nDo you want to create it?";
+  return FromLocalPath(path) + "\nThis file does not exist.\nCreate the file?";
+}
+
+// Whether the dialog's flags make it refuse a name for `refusal`, as the terminal dialog does.
+bool Refuses(ChoiceRefusal refusal, unsigned long flags) {
+  switch (refusal) {
+    case ChoiceRefusal::kNone:
+      return false;
+    case ChoiceRefusal::kNotAFile:
+      return true;
+    case ChoiceRefusal::kFolderMissing:
+      return (flags & OFN_PATHMUSTEXIST) != 0;
+    case ChoiceRefusal::kReadOnlyFile:
+    case ChoiceRefusal::kReadOnlyFolder:
+      return (flags & OFN_NOREADONLYRETURN) != 0;
+  }
+  return true;
 }
 
 class LogFileDialog final : public QFileDialog {
@@ -231,7 +247,7 @@ void LogFileDialog::accept() {
   }
   path = WithDefaultExtension(path, description_.default_extension);
   const ChoiceRefusal refusal = CheckChoice(path);
-  if (refusal != ChoiceRefusal::kNone) {
+  if (Refuses(refusal, description_.flags)) {
     QMessageBox::warning(this, windowTitle(), FromLocalPath(RefusalText(refusal, path)));
     return;
   }

@@ -205,7 +205,8 @@ class GuiDialogTest : public QObject {
     });
     QCOMPARE(result, IDOK);
     QCOMPARE(path, In("new.out"));
-    QVERIFY2(question.contains(In("new.out")) && question.contains("create"), qPrintable(question));
+    QVERIFY2(question.contains(In("new.out")) && question.contains("Create the file?"),
+             qPrintable(question));
     QVERIFY(!QFile::exists(In("new.out")));
   }
 
