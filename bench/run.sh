@@ -9,7 +9,8 @@
 #   --runs N      timed runs of each command (default 5); the table shows their median
 #   --dir DIR     where the generated logs go (default: a new folder in $TMPDIR or /tmp);
 #                 everything made there is removed at the end
-#   --build DIR   the Release build folder (default: build-bench in the repository)
+#   --build DIR   the Release build folder (default: build-bench in the repository); a
+#                 second build without the window dialog goes to DIR-nogui
 #   --skip-awk    leave out the awk runs on the large log (they take longest)
 #   --micro       also run the scanner's Google Benchmark, when it was built
 set -euo pipefail
@@ -51,18 +52,22 @@ fi
 for tool in cmake wc mawk gawk; do
   command -v "$tool" >/dev/null || fail "$tool is needed"
 done
-[ -x /usr/bin/time ] || fail "GNU time (/usr/bin/time) is needed for peak memory"
-(( BASH_VERSINFO[0] >= 5 )) || fail "bash 5 is needed (EPOCHREALTIME)"
 
 say "== building in $build (Release)"
 cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DOPJOIN_TESTS=OFF >/dev/null
-targets=(opjoin make_log)
+targets=(opjoin make_log time_run)
 if [ "$micro" = yes ]; then
   targets+=(scanner_bench)
 fi
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}" >/dev/null
 opjoin=$build/front/opjoin
+# The same program without Qt, whose shared libraries cost most of opjoin's start-up.
+cmake -S "$repo" -B "$build-nogui" -DCMAKE_BUILD_TYPE=Release -DOPJOIN_TESTS=OFF \
+  -DOPJOIN_BENCH=OFF -DOPJOIN_GUI=OFF >/dev/null
+cmake --build "$build-nogui" -j"$(nproc)" --target opjoin >/dev/null
+opjoin_nogui=$build-nogui/front/opjoin
 make_log=$build/bench/make_log
+time_run=$build/bench/time_run
 join_awk=$repo/bench/join.awk
 
 mkdir -p "$parent"
@@ -100,65 +105,59 @@ rm -f "$work"/*.out "$work"/*.jtb
 
 # ---- Timing ----
 
-# Runs a command once; sets $wall to its wall time in seconds.
-measure_wall() {
-  local start end
-  start=$EPOCHREALTIME
-  "$@" >"$work/stdout" 2>"$work/stderr" || fail "failed: $* ($(head -c 300 "$work/stderr"))"
-  end=$EPOCHREALTIME
-  wall=$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.6f", e - s }')
-}
-
-# Runs a command once under GNU time; sets $peak to its peak resident memory in KiB.
-measure_peak() {
-  /usr/bin/time -f %M -o "$work/rss" "$@" >"$work/stdout" 2>"$work/stderr" ||
+# Runs a command once; sets $wall and $cpu (seconds: wall-clock, and user plus system) and
+# $peak (KiB of peak resident memory).
+measure() {
+  local result
+  "$time_run" "$@" >/dev/null 2>"$work/stderr" ||
     fail "failed: $* ($(head -c 300 "$work/stderr"))"
-  peak=$(tail -n 1 "$work/rss")
+  result=$(tail -n 1 "$work/stderr")
+  read -r wall cpu peak <<<"$result"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # Times each command of the arrays labels/commands $runs times, round by round so that all see
-# the same machine. A first round under GNU time, not timed, measures peak memory and warms up.
-# Fills medians and peaks.
-declare -a labels commands medians peaks
+# the same machine, after a warm-up round that is not counted. Fills medians (wall), cpus
+# (CPU time) and peaks (the largest peak memory seen).
+declare -a labels commands medians cpus peaks
 time_commands() {
   local i round
-  local -a samples
+  local -a walls cpu_times
   for ((i = 0; i < ${#commands[@]}; i++)); do
-    # shellcheck disable=SC2086  # each command is a word list on purpose
-    measure_peak ${commands[i]}
-    peaks[i]=$peak
-    samples[i]=""
+    walls[i]=""
+    cpu_times[i]=""
+    peaks[i]=0
   done
-  for ((round = 0; round < runs; round++)); do
+  for ((round = 0; round <= runs; round++)); do
     for ((i = 0; i < ${#commands[@]}; i++)); do
-      # shellcheck disable=SC2086
-      measure_wall ${commands[i]}
-      samples[i]+="$wall"$'\n'
+      # shellcheck disable=SC2086  # each command is a word list on purpose
+      measure ${commands[i]}
+      ((peak > peaks[i])) && peaks[i]=$peak
+      if ((round > 0)); then
+        walls[i]+="$wall"$'\n'
+        cpu_times[i]+="$cpu"$'\n'
+      fi
     done
   done
   for ((i = 0; i < ${#commands[@]}; i++)); do
-    medians[i]=$(printf '%s' "${samples[i]}" | median)
+    medians[i]=$(printf '%s' "${walls[i]}" | median)
+    cpus[i]=$(printf '%s' "${cpu_times[i]}" | median)
   done
 }
 
-# Prints the rows of the last time_commands, with ratios to the command labelled $1.
-print_rows() {
-  local base=$1 base_median="" i
-  for ((i = 0; i < ${#labels[@]}; i++)); do
-    [ "${labels[i]}" = "$base" ] && base_median=${medians[i]}
-  done
-  for ((i = 0; i < ${#labels[@]}; i++)); do
-    awk -v l="${labels[i]}" -v m="${medians[i]}" -v b="$base_median" -v p="${peaks[i]}" \
-      'BEGIN { printf "| %-34s | %10.3f | %8.2f | %9.1f |\n", l, m, m / b, p / 1024 }'
-  done
+# Prints one table row: label, wall and CPU medians with their ratios to the base row's,
+# peak memory.
+row() {
+  awk -v l="$1" -v m="$2" -v c="$3" -v bm="$4" -v bc="$5" -v p="$6" 'BEGIN {
+    printf "| %-34s | %8.3f | %7.2f | %8.3f | %7.2f | %8.1f |\n", l, m, m / bm, c, c / bc, p / 1024 }'
 }
 
 table_head() {
-  printf '| %-34s | %10s | %8s | %9s |\n' "$1" "median s" "x $2" "peak MiB"
-  printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..36})" "------------" "----------" \
-    "-----------"
+  printf '| %-34s | %8s | %7s | %8s | %7s | %8s |\n' "command" "wall s" "ratio" "CPU s" "ratio" \
+    "peak MiB"
+  printf '|%s|----------|---------|----------|---------|----------|\n' \
+    "$(printf -- '-%.0s' {1..36})"
 }
 
 model=$(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -n 1)
@@ -166,7 +165,8 @@ echo
 echo "Machine: ${model:-unknown CPU}, $(nproc) cores, $(uname -sr)"
 echo "Tools: $(wc --version | head -n 1), $(mawk -W version 2>&1 | head -n 1 | cut -d' ' -f1-3)," \
   "$(gawk --version | head -n 1 | cut -d, -f1)"
-echo "Times are medians of $runs runs from the page cache; peak memory from one more run."
+echo "Times are medians of $runs runs from the page cache, after a warm-up run; CPU is user plus"
+echo "system time; ratios are to wc -l on the same log; peak memory is the largest of all runs."
 
 log=$work/large.out
 say "== writing a $size log with the listing at its end"
@@ -175,8 +175,9 @@ cat "$log" >/dev/null  # into the page cache
 bytes=$(stat -c %s "$log")
 lines=$(wc -l <"$log")
 
-labels=("opjoin LOG" "wc -l LOG" "opjoin --version (start-up only)")
-commands=("$opjoin $log" "wc -l $log" "$opjoin --version")
+labels=("opjoin LOG" "wc -l LOG" "opjoin --version (start-up only)"
+  "opjoin LOG, built without Qt")
+commands=("$opjoin $log" "wc -l $log" "$opjoin --version" "$opjoin_nogui $log")
 if [ "$skip_awk" = no ]; then
   labels+=("mawk -f bench/join.awk LOG" "gawk -f bench/join.awk LOG")
   commands+=("mawk -f $join_awk $log" "gawk -f $join_awk $log")
@@ -186,14 +187,21 @@ time_commands
 echo
 echo "Log of $bytes bytes ($lines lines), 4 blocks of 8 transistors at its end:"
 echo
-table_head "command" "wc -l"
-print_rows "wc -l LOG"
+table_head
+for ((i = 0; i < ${#labels[@]}; i++)); do
+  row "${labels[i]}" "${medians[i]}" "${cpus[i]}" "${medians[1]}" "${cpus[1]}" "${peaks[i]}"
+done
 
-opjoin_median=${medians[0]}
+echo
+awk -v o="${medians[0]}" -v w="${medians[1]}" -v p="${peaks[0]}" -v n="${medians[3]}" \
+  -v q="${peaks[3]}" 'BEGIN {
+  printf "opjoin takes %.2f times as long as wc -l (%.2f built without Qt);", o / w, n / w
+  printf " peak memory %.1f MiB (%.1f without Qt).\n", p / 1024, q / 1024 }'
 if [ "$skip_awk" = no ]; then
-  awk -v o="$opjoin_median" -v m="${medians[3]}" -v g="${medians[4]}" 'BEGIN {
+  awk -v o="${medians[0]}" -v n="${medians[3]}" -v m="${medians[4]}" -v g="${medians[5]}" 'BEGIN {
     fastest = m < g ? m : g
-    printf "\nopjoin is %.1f times faster than the faster awk.\n", fastest / o }'
+    printf "opjoin is %.1f times as fast as the faster awk (%.1f built without Qt).\n",
+      fastest / o, fastest / n }'
 fi
 rm -f "$log" "${log%.*}.jtb"
 
@@ -205,26 +213,26 @@ scale_case() {
   # shellcheck disable=SC2086
   "$make_log" --size 0 --where start $large_args "$work/large.out"
   cat "$work/small.out" "$work/large.out" >/dev/null
-  labels=("opjoin, $small_label" "wc -l, $small_label" "opjoin, $large_label"
-    "wc -l, $large_label" "opjoin --version (start-up only)")
-  commands=("$opjoin $work/small.out" "wc -l $work/small.out" "$opjoin $work/large.out"
-    "wc -l $work/large.out" "$opjoin --version")
+  labels=("opjoin, $small_label" "wc -l, $small_label" "opjoin without Qt, $small_label"
+    "opjoin, $large_label" "wc -l, $large_label" "opjoin without Qt, $large_label")
+  commands=("$opjoin $work/small.out" "wc -l $work/small.out" "$opjoin_nogui $work/small.out"
+    "$opjoin $work/large.out" "wc -l $work/large.out" "$opjoin_nogui $work/large.out")
   say "== timing: $title"
   time_commands
   echo
   echo "$title ($(stat -c %s "$work/small.out") and $(stat -c %s "$work/large.out") bytes):"
   echo
-  table_head "command" "wc -l"
+  table_head
   local i base
   for ((i = 0; i < ${#labels[@]}; i++)); do
-    base=${medians[1]}  # the wc -l of the same log
-    ((i >= 2 && i < 4)) && base=${medians[3]}
-    awk -v l="${labels[i]}" -v m="${medians[i]}" -v b="$base" -v p="${peaks[i]}" \
-      'BEGIN { printf "| %-34s | %10.3f | %8.2f | %9.1f |\n", l, m, m / b, p / 1024 }'
+    base=1  # the wc -l of the same log
+    ((i >= 3 && i < 6)) && base=4
+    row "${labels[i]}" "${medians[i]}" "${cpus[i]}" "${medians[base]}" "${cpus[base]}" \
+      "${peaks[i]}"
   done
-  awk -v s="${medians[0]}" -v l="${medians[2]}" -v u="${medians[4]}" 'BEGIN {
-    printf "\nFor ten times the listing opjoin takes %.1f times as long, %.1f times without", l / s, (l - u) / (s - u)
-    printf " start-up.\n" }'
+  awk -v s="${medians[2]}" -v l="${medians[5]}" -v cs="${cpus[2]}" -v cl="${cpus[5]}" 'BEGIN {
+    printf "\nFor ten times the listing opjoin built without Qt takes %.1f times as long", l / s
+    printf " (%.1f times the CPU time).\n", cl / cs }'
   rm -f "$work"/*.out "$work"/*.jtb
 }
 
