@@ -23,7 +23,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-export HOME=$work/engineer XDG_RUNTIME_DIR=$work/runtime
+export HOME=$work/engineer XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config
 if [[ -n ${OPJOIN_SHOT_IN_NAMESPACE:-} ]] && mount -t tmpfs tmpfs /home; then
   HOME=/home/engineer
 fi

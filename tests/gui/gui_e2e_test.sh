@@ -32,6 +32,8 @@ trap cleanup EXIT
 # Qt keeps runtime files here; without it, it warns on standard error.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+# Qt's file dialog keeps its history in the user's settings: keep the test's out of $HOME.
+export XDG_CONFIG_HOME=$work/config
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
 
 if [[ $case_name == no-display ]]; then
