@@ -7,10 +7,12 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
 
 #include "output/output_name.h"
 
@@ -23,16 +25,19 @@ namespace {
 // The signals that end the program while a user or a supervisor can be expected to send them.
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 
-// The temporary file being written, or null. A signal handler reads it, so it is lock-free.
+// The temporary file being written: its name, or null, in the folder open as temp_folder. A
+// signal handler reads them, so they are lock-free.
 std::atomic<const char*> temp_in_progress{nullptr};
+std::atomic<int> temp_folder{-1};
 static_assert(std::atomic<const char*>::is_always_lock_free);
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // What each ending signal did before the write began, for the handler to hand the signal on.
 struct sigaction previous_actions[std::size(kEndingSignals)];
 
 void RemoveTempAndResignal(int signal) {
   if (const char* temp = temp_in_progress.exchange(nullptr)) {
-    ::unlink(temp);
+    ::unlinkat(temp_folder.load(), temp, 0);
   }
   for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
     if (kEndingSignals[i] == signal) {
@@ -76,13 +81,34 @@ class SignalsHeld {
   bool held_;
 };
 
+#ifdef O_PATH
+// Enough to create, rename and remove files in the folder, even one that may not be listed.
+constexpr int kFolderFlags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+#else
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+#endif
+
+// A name for a temporary file, ".opjoin-" and six random letters or digits.
+std::string TempName(std::minstd_rand& random) {
+  static constexpr std::string_view kChars =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::string name = ".opjoin-";
+  for (int i = 0; i < 6; ++i) {
+    name += kChars[random() % kChars.size()];
+  }
+  return name;
+}
+
+// The table's temporary file, in the table's folder. The folder is held open, so that the file
+// is renamed or removed where it was made even when the folder is moved meanwhile.
+//
 // While alive, an ending signal removes the temporary file before it ends the program, and a
 // file-size limit makes a write fail with EFBIG instead of ending the program. Signals the
 // program ignores stay ignored. Creating and renaming the file each happen with the signals
 // held back, so no signal falls between making the file and recording its name.
-class TempFileGuard {
+class TempFile {
  public:
-  TempFileGuard() {
+  TempFile() {
     struct sigaction handler = {};
     handler.sa_handler = RemoveTempAndResignal;
     handler.sa_mask = EndingSignalSet();
@@ -99,8 +125,12 @@ class TempFileGuard {
     file_size_action_changed_ = ready_;
   }
 
-  // Putting back actions that were read successfully cannot fail.
-  ~TempFileGuard() {
+  // Putting back actions that were read successfully cannot fail, and closing a folder that
+  // was only searched loses nothing.
+  ~TempFile() {
+    if (folder_ >= 0) {
+      ::close(folder_);
+    }
     if (file_size_action_changed_) {
       ::sigaction(SIGXFSZ, &previous_file_size_action_, nullptr);
     }
@@ -108,39 +138,58 @@ class TempFileGuard {
       ::sigaction(kEndingSignals[i], &previous_actions[i], nullptr);
     }
   }
-  TempFileGuard(const TempFileGuard&) = delete;
-  TempFileGuard& operator=(const TempFileGuard&) = delete;
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
 
-  // Creates the temporary file from the mkstemp pattern `temp`, which must outlive the guard's
-  // use of it. Returns the open descriptor, or -1 with errno set.
-  int Create(std::string& temp) {
-    SignalsHeld held;
-    if (!ready_ || !held.held()) {
+  // Creates the file, readable and writable by the owner only, in `folder`. Returns the open
+  // descriptor, or -1 with errno set.
+  int Create(const std::string& folder) {
+    if (!ready_) {
       errno = EINVAL;
       return -1;
     }
-    int fd = ::mkstemp(temp.data());
-    if (fd >= 0) {
-      temp_in_progress.store(temp.c_str());
+    folder_ = ::open(folder.c_str(), kFolderFlags);
+    if (folder_ < 0) {
+      return -1;
     }
-    return fd;
+    std::minstd_rand random(static_cast<std::uint_fast32_t>(
+        ::getpid() ^ std::chrono::steady_clock::now().time_since_epoch().count()));
+    SignalsHeld held;
+    if (!held.held()) {
+      return -1;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      name_ = TempName(random);
+      int fd = ::openat(folder_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd >= 0) {
+        temp_folder.store(folder_);
+        temp_in_progress.store(name_.c_str());
+        return fd;
+      }
+      if (errno != EEXIST) {
+        return -1;
+      }
+    }
+    return -1;
   }
 
-  // Renames the finished file over `target`, or removes it when `error` is set or the rename
-  // fails. Returns the error, or 0.
-  int Finish(const std::string& temp, const std::string& target, int error) {
+  // Renames the finished file to `target_name` in its folder, or removes it when `error` is set
+  // or the rename fails. Returns the error, or 0.
+  int Finish(const std::string& target_name, int error) {
     SignalsHeld held;
-    if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) {
+    if (error == 0 && ::renameat(folder_, name_.c_str(), folder_, target_name.c_str()) != 0) {
       error = errno;
     }
     if (error != 0) {
-      ::unlink(temp.c_str());
+      ::unlinkat(folder_, name_.c_str(), 0);
     }
     temp_in_progress.store(nullptr);
     return error;
   }
 
  private:
+  int folder_ = -1;
+  std::string name_;
   bool ready_ = true;          // every handler is in place
   std::size_t installed_ = 0;  // signals whose previous action was read
   bool file_size_action_changed_ = false;
@@ -170,6 +219,11 @@ std::string FolderOf(const std::string& path) {
     return ".";
   }
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string FileNameOf(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 mode_t NewFileMode() {
@@ -259,15 +313,14 @@ TableWrite WriteTable(std::string_view log_path, const ParameterRows& rows) {
     return result;
   }
 
-  TempFileGuard guard;
-  std::string temp = FolderOf(target) + "/.opjoin-XXXXXX";
-  int fd = guard.Create(temp);
+  TempFile temp;
+  int fd = temp.Create(FolderOf(target));
   if (fd < 0) {
     result.status = WriteStatus::kNotOpened;
     result.reason = ErrnoText(errno);
     return result;
   }
-  int error = guard.Finish(temp, target, FillAndClose(fd, rows, mode));
+  int error = temp.Finish(FileNameOf(target), FillAndClose(fd, rows, mode));
   if (error != 0) {
     result.status = WriteStatus::kWriteFailed;
     result.reason = ErrnoText(error);

@@ -368,22 +368,30 @@ std::string LargeLog(int scale, std::string* table) {
 }
 
 // Runs opjoin on `folder`/inv.out and calls `act` with the run stopped while its temporary
-// file exists. Tries larger tables when the write outran the stop. Returns false when it never
-// caught the write in the middle.
+// file exists, and with the table the log gives. Tries larger tables when the write outran the
+// stop, putting back the table that was there. Returns false when it never caught the write in
+// the middle.
 template <typename Act>
 bool ActMidWrite(const std::string& folder, Act act) {
+  const std::string old_table = folder + "/inv.jtb";
+  const bool had_table = std::filesystem::exists(old_table);
+  const std::string old_text = had_table ? ReadFile(old_table) : "";
   for (int scale = 1; scale <= 16; scale *= 4) {
-    WriteFile(folder + "/inv.out", LargeLog(scale, nullptr));
+    std::string table;
+    WriteFile(folder + "/inv.out", LargeLog(scale, &table));
     TempFileWatch watch(folder);
     Launch run(folder + "/inv.out");
-    std::string temp = watch.StopMidWrite(run);
-    if (!temp.empty()) {
-      act(run, temp);
+    if (!watch.StopMidWrite(run).empty()) {
+      act(run, table);
       return true;
     }
     ::kill(run.pid(), SIGCONT);
     run.Wait();
-    std::filesystem::remove(folder + "/inv.jtb");
+    if (had_table) {
+      WriteFile(old_table, old_text);
+    } else {
+      std::filesystem::remove(old_table);
+    }
   }
   return false;
 }
@@ -435,6 +443,24 @@ TEST(HostileInput, TheFolderVanishingDuringTheWriteFailsTheRun) {
   });
   ASSERT_TRUE(caught) << "the write always finished before it could be stopped";
   EXPECT_EQ(ListFolder(dir.path()), "");
+}
+
+TEST(HostileInput, TheFolderMovedDuringTheWriteGetsTheTableBesideTheLog) {
+  TempDir dir;
+  std::string folder = dir / "sim";
+  ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
+  std::string expected;
+  bool caught = ActMidWrite(folder, [&](Launch& run, const std::string& table) {
+    expected = table;
+    std::filesystem::rename(folder, dir / "moved");
+    ::kill(run.pid(), SIGCONT);
+    run.Wait();
+    EXPECT_EQ(run.exit_status(), 0) << run.out() << run.err();
+  });
+  ASSERT_TRUE(caught) << "the write always finished before it could be stopped";
+  EXPECT_EQ(ListFolder(dir.path()), "moved");
+  EXPECT_EQ(ListFolder(dir / "moved"), "inv.jtb inv.out");
+  EXPECT_TRUE(ReadFile(dir / "moved/inv.jtb") == expected);
 }
 
 // ---- Paths ----
