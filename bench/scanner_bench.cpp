@@ -93,7 +93,7 @@ void BM_ManyBlocks(benchmark::State& state) {
   shape.blocks = static_cast<std::uint64_t>(state.range(0));
   Scan(state, shape);
 }
-BENCHMARK(BM_ManyBlocks)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ManyBlocks)->Arg(1000)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 // A listing of one block state.range(0) transistors wide: each row line is that wide.
 void BM_WideRows(benchmark::State& state) {

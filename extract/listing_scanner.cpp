@@ -1,5 +1,7 @@
 #include "extract/listing_scanner.h"
 
+#include <algorithm>
+
 namespace opjoin {
 
 namespace {
@@ -25,11 +27,21 @@ bool FindStartDelimiter(LineReader& log) {
   return false;
 }
 
+// Makes room in `row` for about `piece` more bytes. Every later block lengthens a row by about
+// the same amount, so a row grows to many times its first length; growing its capacity fourfold
+// instead of the library's twofold copies less and touches fewer fresh pages of memory.
+void GrowFor(std::string& row, std::size_t piece) {
+  if (row.capacity() - row.size() < piece) {
+    row.reserve(std::max(row.capacity() * 4, row.size() + piece));
+  }
+}
+
 void TakeRow(LineReader& log, std::string& row, int block_count) {
   if (block_count == 0) {
     row.clear();
     log.AppendLine(row, 0);
   } else {
+    GrowFor(row, row.size() / static_cast<std::size_t>(block_count));
     log.AppendLine(row, LabelColumnWidth);
   }
 }
