@@ -1,6 +1,19 @@
 // The Open dialog in a window, on Qt Widgets. Qt's own file dialog does most of the work; this
 // file adds what it lacks: the shared rules for the chosen name, the create question, and file
 // matching that agrees with the terminal dialog.
+//
+// How the dialog's flags take effect here:
+//   OFN_ENABLESIZING      the window can be resized and has a size grip.
+//   OFN_NONETWORKBUTTON   only local files: the dialog accepts no URL scheme but file.
+//   OFN_HIDEREADONLY      Qt's dialog has no "open read-only" box to hide.
+//   OFN_PATHMUSTEXIST     a name whose folder does not exist is refused with a message.
+//   OFN_NOREADONLYRETURN  read-only files and files in folders that cannot be written are
+//                         refused with a message; the dialog stays open.
+//   OFN_CREATEPROMPT      a name of a file that does not exist brings "Create the file?"; Yes
+//                         closes the dialog with that name.
+//   OFN_NOTESTFILECREATE  the dialog never creates a file.
+//   OFN_NOCHANGEDIR       Qt's dialog never changes the working folder.
+//   OFN_OVERWRITEPROMPT   a save dialog's flag, without meaning here.
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -198,8 +211,8 @@ LogFileDialog::LogFileDialog(const OpenDialogDescription& description)
     : QFileDialog(nullptr, QString::fromStdString(description.title), QDir::currentPath()),
       description_(description),
       proxy_(new PatternFilterProxy(this)) {
-  // Qt's own widgets behave alike on every desktop; the native dialogs differ in each point
-  // below and could not be given the checks in accept().
+  // Qt's own widgets, not the desktop's native dialog: they behave alike on every desktop, and
+  // only they pass the user's choice through accept() below.
   setOption(QFileDialog::DontUseNativeDialog);
   setAcceptMode(QFileDialog::AcceptOpen);
   setFileMode(QFileDialog::AnyFile);  // names that do not exist reach accept()

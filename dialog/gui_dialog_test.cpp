@@ -49,7 +49,7 @@ void TypeName(QFileDialog& dialog, const QString& name) {
   QTest::keyClick(&NameEdit(dialog), Qt::Key_Return);
 }
 
-// The names the file list shows, in the order shown.
+// The names the file list shows, sorted.
 QStringList ShownNames(QFileDialog& dialog) {
   auto* view = dialog.findChild<QListView*>(QStringLiteral("listView"));
   QStringList names;
@@ -60,9 +60,10 @@ QStringList ShownNames(QFileDialog& dialog) {
   return names;
 }
 
-// Answers the next message box with `answer` once it shows, keeping its text in `text`.
-void AnswerMessageBox(QMessageBox::StandardButton answer, QString* text) {
-  auto* poll = new QTimer;
+// Answers the next message box over `dialog` with `answer` once it shows, keeping its text in
+// `text`. The watch ends with the dialog.
+void AnswerMessageBox(QFileDialog& dialog, QMessageBox::StandardButton answer, QString* text) {
+  auto* poll = new QTimer(&dialog);
   QObject::connect(poll, &QTimer::timeout, [poll, answer, text] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) {
@@ -90,6 +91,7 @@ class GuiDialogTest : public QObject {
   // with the chosen path. Checks that the working folder is the same afterwards.
   std::pair<int, QString> Run(const DialogScript& script) {
     std::unique_ptr<OpenDialog> dialog = StartGuiDialog(LogOpenDialog());
+    [&] { QVERIFY2(dialog != nullptr, "the dialog did not start"); }();
     if (dialog == nullptr) {
       return {-1, {}};
     }
@@ -200,7 +202,7 @@ class GuiDialogTest : public QObject {
   void createPromptYesTakesTheName() {
     QString question;
     auto [result, path] = Run([&question](QFileDialog& dialog) {
-      AnswerMessageBox(QMessageBox::Yes, &question);
+      AnswerMessageBox(dialog, QMessageBox::Yes, &question);
       TypeName(dialog, "new.out");
     });
     QCOMPARE(result, IDOK);
@@ -214,7 +216,7 @@ class GuiDialogTest : public QObject {
     QString question;
     bool still_open = false;
     auto [result, path] = Run([&](QFileDialog& dialog) {
-      AnswerMessageBox(QMessageBox::No, &question);
+      AnswerMessageBox(dialog, QMessageBox::No, &question);
       TypeName(dialog, "new");
       still_open = dialog.isVisible();
       dialog.reject();
@@ -249,7 +251,7 @@ class GuiDialogTest : public QObject {
     QString shown;
     bool still_open = false;
     auto [result, path] = Run([&](QFileDialog& dialog) {
-      AnswerMessageBox(QMessageBox::Ok, &shown);
+      AnswerMessageBox(dialog, QMessageBox::Ok, &shown);
       TypeName(dialog, typed);
       still_open = dialog.isVisible();
       dialog.reject();
@@ -265,8 +267,6 @@ class GuiDialogTest : public QObject {
     for (const char* name : {"LOUD.OUT", "run.Dat", "plain", "notes.txt", "inv.out.bak"}) {
       MakeFile(In(name));
     }
-    QStringList logs_shown;
-    QStringList all_shown;
     Run([&](QFileDialog& dialog) {
       QTRY_COMPARE(ShownNames(dialog),
                    (QStringList{"LOUD.OUT", "inv.dat", "inv.out", "run.Dat", "sub"}));
