@@ -270,6 +270,47 @@ TEST(HostileInput, LogsThatAreNotReadableFilesAreRefusedAtOnce) {
   EXPECT_EQ(ListFolder(dir.path()), "broken.out fifo.out folder.out loop.out plain.out secret.out");
 }
 
+TEST(HostileInput, AReadErrorEndsTheRunWithItsMessage) {
+  // The process's own memory reads as an error at offset 0, where nothing is mapped.
+  Launch run("/proc/self/mem");
+  run.Wait();
+  EXPECT_EQ(run.exit_status(), 2);
+  EXPECT_EQ(run.out(), "Failure reading file: /proc/self/mem. Quits.\n");
+  EXPECT_TRUE(run.err().starts_with("opjoin: /proc/self/mem: ")) << run.err();
+}
+
+TEST(HostileInput, ALogCutShortWhileReadEndsNormally) {
+  // The log is cut to nothing once opjoin has begun to read it. Depending on how far it got,
+  // it finds no listing or the whole one: either way it ends with its message and status.
+  TempDir dir;
+  std::string table;
+  std::string filler;
+  for (int line = 0; line < 400000; ++line) {
+    filler += " 1.0e-3 progress: time step accepted, newton iterations 3\n";
+  }
+  WriteFile(dir / "inv.out", ListingLog(2, " 1.0", &table, filler));
+  int watch = ::inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, (dir / "inv.out").c_str(), IN_ACCESS), 0);
+  Launch run(dir / "inv.out");
+  alignas(inotify_event) char event[sizeof(inotify_event) + NAME_MAX + 1];
+  pollfd wait_for_read = {watch, POLLIN, 0};
+  if (::poll(&wait_for_read, 1, 10000) > 0 && ::read(watch, event, sizeof event) > 0) {
+    ::kill(run.pid(), SIGSTOP);
+    ::truncate((dir / "inv.out").c_str(), 0);
+    ::kill(run.pid(), SIGCONT);
+  }
+  ::close(watch);
+  run.Wait();
+  if (run.exit_status() == 0) {
+    EXPECT_EQ(ReadFile(dir / "inv.jtb"), table);
+  } else {
+    EXPECT_EQ(run.exit_status(), 2);
+    EXPECT_EQ(run.out(), "\nFailed to find start delimiter. Probably bad input file!\n");
+    EXPECT_EQ(ListFolder(dir.path()), "inv.out");
+  }
+}
+
 // ---- Odd content ----
 
 TEST(HostileInput, OddBytesAndOddSizesEndNormally) {
