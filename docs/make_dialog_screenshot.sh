@@ -6,8 +6,9 @@
 # Needs Xvfb, xdotool, openbox and ImageMagick's import and convert.
 set -euo pipefail
 
-readonly opjoin=$(realpath "$1")
-readonly output=$(realpath "${2:-$(dirname "$0")/open-dialog.png}")
+opjoin=$(realpath "$1")
+output=$(realpath "${2:-$(dirname "$0")/open-dialog.png}")
+readonly opjoin output
 
 # Where it may, the script runs in a mount namespace of its own with an empty /home, so that
 # the dialog shows /home/engineer/sim rather than a temporary folder's name.
@@ -36,7 +37,8 @@ unset WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
 Xvfb -displayfd 3 -screen 0 1000x700x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
-export DISPLAY=:$(head -n 1 "$work/display")
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 openbox >/dev/null 2>&1 &
 pids+=($!)
 sleep 1

@@ -42,9 +42,18 @@ if [[ $case_name == no-display ]]; then
   for display in :7{1..9}; do
     [[ -e /tmp/.X11-unix/X${display#:} || -e /tmp/.X${display#:}-lock ]] || break
   done
-  for environment in "DISPLAY=" "DISPLAY=$display"; do
+  # Each line: the environment of one start, which reaches no display in any of Qt's ways.
+  environments=(
+    "DISPLAY="
+    "DISPLAY=$display"
+    "DISPLAY=$display QT_QPA_PLATFORM=xcb"
+    "DISPLAY= XDG_SESSION_TYPE=wayland WAYLAND_DISPLAY=wayland-none"
+    "DISPLAY=$display QT_QPA_PLATFORM=wayland;xcb WAYLAND_DISPLAY=$work/no-socket"
+  )
+  for environment in "${environments[@]}"; do
     status=0
-    (cd "$work" && env "$environment" "$opjoin" --dialog=gui >"$work/out" 2>"$work/err") ||
+    # shellcheck disable=SC2086  # one word per variable
+    (cd "$work" && env $environment "$opjoin" --dialog=gui >"$work/out" 2>"$work/err") ||
       status=$?
     [[ $status == 1 ]] || fail "$environment: exit status $status, expected 1"
     [[ ! -s $work/out ]] || fail "$environment: printed on standard output: $(cat "$work/out")"
@@ -67,7 +76,8 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [[ -s $work/display ]] || fail "Xvfb gave no display number"
-export DISPLAY=:$(head -n 1 "$work/display")
+DISPLAY=:$(head -n 1 "$work/display")
+export DISPLAY
 
 # A log of two column blocks, and the table joined from it.
 mkdir "$work/sim"
