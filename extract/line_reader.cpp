@@ -56,42 +56,83 @@ bool LineReader::NextLine() {
   return true;
 }
 
-bool LineReader::SkipToLineContaining(std::string_view needle, std::size_t max_offset) {
+bool LineReader::SkipToLineContaining(std::span<const std::string_view> needles,
+                                      std::size_t max_offset) {
   SkipLine();
-  const std::size_t key = RarestByteIndex(needle);
+  std::size_t longest = 0;
+  for (std::string_view needle : needles) {
+    longest = std::max(longest, needle.size());
+  }
   for (;;) {
     if (begin_ == end_ && !Refill()) {
       at_eof_ = true;
       return false;
     }
-    std::size_t line_start = FindLineWith(needle, key, max_offset);
-    if (line_start != std::string_view::npos) {
-      begin_ = line_start;
+    std::uint64_t nearest = kNotFound;
+    for (std::string_view needle : needles) {
+      NeedleSearch& search = SearchFor(needle);
+      Advance(search, max_offset);
+      nearest = std::min(nearest, search.line_start);
+    }
+    if (nearest != kNotFound) {
+      begin_ = static_cast<std::size_t>(nearest - buffer_position_);
       LoadHead();
       in_line_ = true;
       return true;
     }
-    if (!DropSearchedLines(max_offset + needle.size())) {
+    if (!DropSearchedLines(max_offset + longest)) {
       at_eof_ = true;
       return false;
     }
   }
 }
 
-std::size_t LineReader::FindLineWith(std::string_view needle, std::size_t key,
-                                     std::size_t max_offset) const {
+LineReader::NeedleSearch& LineReader::SearchFor(std::string_view needle) {
+  for (NeedleSearch& search : searches_) {
+    if (search.needle == needle) {
+      return search;
+    }
+  }
+  // Callers use a handful of fixed needles; forgetting all is always safe.
+  constexpr std::size_t kMostSearches = 64;
+  if (searches_.size() == kMostSearches) {
+    searches_.clear();
+  }
+  searches_.push_back({std::string(needle), RarestByteIndex(needle)});
+  return searches_.back();
+}
+
+void LineReader::Advance(NeedleSearch& search, std::size_t max_offset) {
+  const std::uint64_t unread = buffer_position_ + begin_;
+  if (search.line_start != kNotFound && search.line_start >= unread) {
+    return;  // still the first qualifying line: occurrences before it were looked at
+  }
+  std::size_t from = begin_;
+  if (search.resume > unread) {
+    from = static_cast<std::size_t>(search.resume - buffer_position_);
+  }
+  LineSearch found = FindLineWith(search.needle, search.key, max_offset, from);
+  search.resume = buffer_position_ + found.resume;
+  search.line_start =
+      found.line_start == std::string_view::npos ? kNotFound : buffer_position_ + found.line_start;
+}
+
+LineReader::LineSearch LineReader::FindLineWith(std::string_view needle, std::size_t key,
+                                                std::size_t max_offset, std::size_t from) const {
+  constexpr std::size_t npos = std::string_view::npos;
   const char* const first = buffer_.data() + begin_;  // always a line start
   const char* const last = buffer_.data() + end_;
-  const char* from = first + key;
-  while (from < last) {
+  const char* start = buffer_.data() + from;  // where the occurrences looked at may start
+  auto index = [&](const char* at) { return static_cast<std::size_t>(at - buffer_.data()); };
+  while (last - start > static_cast<std::ptrdiff_t>(key)) {
     const char* hit = static_cast<const char*>(
-        std::memchr(from, needle[key], static_cast<std::size_t>(last - from)));
+        std::memchr(start + key, needle[key], static_cast<std::size_t>(last - start) - key));
     if (hit == nullptr) {
-      return std::string_view::npos;
+      return {npos, index(last) - key};
     }
     const char* at = hit - key;
     if (static_cast<std::size_t>(last - at) < needle.size()) {
-      return std::string_view::npos;  // the rest may follow in the next block
+      return {npos, index(at)};  // the rest may follow in the next block
     }
     if (std::memcmp(at, needle.data(), needle.size()) == 0) {
       // The line qualifies when a line feed stands at most max_offset + 1 bytes before the
@@ -99,15 +140,15 @@ std::size_t LineReader::FindLineWith(std::string_view needle, std::size_t key,
       std::size_t offset = static_cast<std::size_t>(at - first);
       std::size_t look_back = std::min(offset, max_offset + 1);
       if (const char* lf = FindLastLineFeed(at - look_back, look_back); lf != nullptr) {
-        return static_cast<std::size_t>(lf + 1 - buffer_.data());
+        return {index(lf + 1), index(at + 1)};
       }
       if (offset <= max_offset) {
-        return begin_;
+        return {begin_, index(at + 1)};
       }
     }
-    from = hit + 1;
+    start = at + 1;
   }
-  return std::string_view::npos;
+  return {npos, index(start)};
 }
 
 bool LineReader::DropSearchedLines(std::size_t match_window) {
@@ -153,6 +194,7 @@ bool LineReader::Refill() {
   }
   if (begin_ > 0) {
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    buffer_position_ += begin_;
     end_ -= begin_;
     begin_ = 0;
   }

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,11 +26,16 @@ class LineReader {
   // left to read or a read failed; the end-of-file indicator is then set.
   bool NextLine();
 
-  // Moves, like NextLine(), to the next line that holds `needle` starting at most
-  // `max_offset` bytes into it, passing over every line before it without looking at each.
-  // False when no such line is left; the end-of-file indicator is then set. Needs
-  // max_offset + needle.size() <= kHeadSize, so that the needle shows in Head().
-  bool SkipToLineContaining(std::string_view needle, std::size_t max_offset);
+  // Moves, like NextLine(), to the next line that holds one of `needles` starting at most
+  // `max_offset` bytes into it, passing over the lines before it without looking at each.
+  // False when no such line is left; the end-of-file indicator is then set. Each needle must
+  // be non-empty with max_offset + needle.size() <= kHeadSize, so that it shows in Head().
+  // Where each needle occurs is remembered, so a sequence of calls reads each byte about once
+  // per needle.
+  bool SkipToLineContaining(std::span<const std::string_view> needles, std::size_t max_offset);
+  bool SkipToLineContaining(std::string_view needle, std::size_t max_offset) {
+    return SkipToLineContaining(std::span(&needle, 1), max_offset);
+  }
 
   // The current line's first bytes (at most kHeadSize), without its line end.
   std::string_view Head() const { return head_; }
@@ -55,15 +62,38 @@ class LineReader {
   void ConsumeLine(Sink&& sink);
   // Makes head_ show the current line's start, refilling as needed.
   void LoadHead();
-  // The index of the first line start among the unread bytes whose line holds `needle` at
-  // most `max_offset` bytes in, or npos. `key` is the index of the needle byte to look for.
-  std::size_t FindLineWith(std::string_view needle, std::size_t key, std::size_t max_offset) const;
+  static constexpr std::uint64_t kNotFound = UINT64_MAX;
+
+  // Where one needle was last searched for. Positions count bytes from the start of input.
+  struct NeedleSearch {
+    std::string needle;
+    std::size_t key;                       // index of the needle byte that memchr looks for
+    std::uint64_t resume = 0;              // occurrences starting before this have been looked at
+    std::uint64_t line_start = kNotFound;  // the first qualifying line found, if any
+  };
+  // What FindLineWith found: the qualifying line's start or npos, and where to resume.
+  struct LineSearch {
+    std::size_t line_start;
+    std::size_t resume;
+  };
+
+  // The search record for `needle`, made on first use.
+  NeedleSearch& SearchFor(std::string_view needle);
+  // Brings `search` up to date with the unread bytes: afterwards its line_start is the first
+  // unread line that qualifies, or kNotFound when none of the unread bytes holds one.
+  void Advance(NeedleSearch& search, std::size_t max_offset);
+  // The first line among the unread bytes whose line holds `needle` at most `max_offset`
+  // bytes in, looking at occurrences from buffer index `from` on.
+  LineSearch FindLineWith(std::string_view needle, std::size_t key, std::size_t max_offset,
+                          std::size_t from) const;
   // Drops the unread lines that FindLineWith passed over, keeping a last unfinished line
   // unless it is already too long to match, and reads more. False at the end of input.
   bool DropSearchedLines(std::size_t match_window);
 
   int fd_;
   std::vector<char> buffer_;
+  std::uint64_t buffer_position_ = 0;  // bytes of input before buffer_[0]
+  std::vector<NeedleSearch> searches_;
   std::size_t begin_ = 0;  // first unread byte; the current line's unconsumed part starts here
   std::size_t end_ = 0;    // one past the last byte read
   std::size_t line_offset_ = 0;  // bytes of the current line already consumed

@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -147,6 +149,45 @@ TEST(LineReader, SkipFindsTheSameLinesAsReadingEachLineAtEveryBlockBoundary) {
   ASSERT_GT(expected.size(), 150u);
   for (std::size_t block_size : {128u, 129u, 131u, 250u, 4096u}) {
     EXPECT_EQ(SkipAll(bytes, "subckt", 10, block_size), expected) << "block " << block_size;
+  }
+}
+
+TEST(LineReader, SkipWithSeveralNeedlesAgreesWithReadingEachLine) {
+  // Calls alternate between needle sets, so what was found for one needle in an earlier call
+  // must still hold in a later one.
+  const std::vector<std::vector<std::string_view>> sets = {
+      {"vds", "Total"}, {"element"}, {"vds", "element", "Total"}, {"Total"}};
+  const std::string_view words[] = {"vds", "Total", "element", "vdsat", "x", "1.0e-3"};
+  std::string bytes;
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < 900; ++i) {
+    std::string line(i * 7 % 13, i % 5 == 0 ? 'q' : ' ');
+    line += words[i * i % 6];
+    line += std::string(i * 31 % 150, '0');
+    lines.push_back(line);
+    bytes += line + (i % 3 == 0 ? "\r\n" : "\n");
+  }
+  for (std::size_t block_size : {128u, 131u, 4096u}) {
+    TestInput input(bytes);
+    LineReader reader(input.fd(), block_size);
+    std::size_t next = 0;  // the first line the reference has not passed
+    for (std::size_t call = 0;; ++call) {
+      std::span<const std::string_view> needles = sets[call % sets.size()];
+      while (next < lines.size() && std::none_of(needles.begin(), needles.end(), [&](auto n) {
+               return lines[next].find(n) <= 10;
+             })) {
+        ++next;
+      }
+      bool found = reader.SkipToLineContaining(needles, 10);
+      ASSERT_EQ(found, next < lines.size()) << "call " << call << ", block " << block_size;
+      if (!found) {
+        break;
+      }
+      std::string text;
+      reader.AppendLine(text, 0);
+      ASSERT_EQ(text, lines[next]) << "call " << call << ", block " << block_size;
+      ++next;
+    }
   }
 }
 

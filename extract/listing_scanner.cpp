@@ -1,6 +1,8 @@
 #include "extract/listing_scanner.h"
 
 #include <algorithm>
+#include <array>
+#include <span>
 
 namespace opjoin {
 
@@ -36,6 +38,15 @@ void GrowFor(std::string& row, std::size_t piece) {
   }
 }
 
+// Moves to the next line that can matter while row `row` is sought: one that may begin with the
+// row's name or the end marker, or, when a missing row is to be reported, the first row's
+// name. Every other line would be passed over anyway, so it is not looked at.
+bool NextLineFor(LineReader& log, std::size_t row, bool report_missing) {
+  const std::array<std::string_view, 3> names = {KeywordTable[row], EndMarker, KeywordTable[0]};
+  std::size_t count = row > 0 && report_missing ? 3 : 2;
+  return log.SkipToLineContaining(std::span(names.data(), count), LeadSkipLimit);
+}
+
 void TakeRow(LineReader& log, std::string& row, int block_count) {
   if (block_count == 0) {
     row.clear();
@@ -65,7 +76,7 @@ int ScanListing(LineReader& log, ParameterRows& rows, const RowMissingHandler& o
   while (!log.AtEof() && !done) {
     std::size_t row = 0;
     while (row < kRowCount && !done) {
-      if (!log.NextLine()) {
+      if (!NextLineFor(log, row, static_cast<bool>(on_row_missing))) {
         done = true;
         break;
       }
