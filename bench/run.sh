@@ -163,6 +163,9 @@ table_head() {
 model=$(lscpu 2>/dev/null | sed -n 's/^Model name: *//p' | head -n 1)
 echo
 echo "Machine: ${model:-unknown CPU}, $(nproc) cores, $(uname -sr)"
+if commit=$(git -C "$repo" rev-parse --short HEAD 2>/dev/null); then
+  echo "opjoin at commit $commit"
+fi
 echo "Tools: $(wc --version | head -n 1), $(mawk -W version 2>&1 | head -n 1 | cut -d' ' -f1-3)," \
   "$(gawk --version | head -n 1 | cut -d, -f1)"
 echo "Times are medians of $runs runs from the page cache, after a warm-up run; CPU is user plus"
