@@ -96,7 +96,6 @@ class LineReader {
   std::vector<NeedleSearch> searches_;
   std::size_t begin_ = 0;  // first unread byte; the current line's unconsumed part starts here
   std::size_t end_ = 0;    // one past the last byte read
-  std::size_t line_offset_ = 0;  // bytes of the current line already consumed
   std::string_view head_;
   bool input_ended_ = false;  // read() returned 0 or failed
   bool in_line_ = false;      // a line is current and not yet consumed
