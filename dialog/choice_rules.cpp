@@ -1,5 +1,7 @@
 #include "dialog/choice_rules.h"
 
+#include "dialog/open_dialog.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,19 +41,21 @@ bool IsFolder(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-ChoiceRefusal CheckChoice(const std::string& path) {
+ChoiceRefusal CheckChoice(const std::string& path, unsigned long flags) {
   const std::string folder = FolderOf(path);
   if (!IsFolder(folder)) {
-    return ChoiceRefusal::kFolderMissing;
+    return (flags & OFN_PATHMUSTEXIST) != 0 ? ChoiceRefusal::kFolderMissing : ChoiceRefusal::kNone;
   }
   struct stat info;
-  if (::stat(path.c_str(), &info) == 0) {
-    if (!S_ISREG(info.st_mode)) {
-      return ChoiceRefusal::kNotAFile;
-    }
-    if ((info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0) {
-      return ChoiceRefusal::kReadOnlyFile;
-    }
+  const bool exists = ::stat(path.c_str(), &info) == 0;
+  if (exists && !S_ISREG(info.st_mode)) {
+    return ChoiceRefusal::kNotAFile;
+  }
+  if ((flags & OFN_NOREADONLYRETURN) == 0) {
+    return ChoiceRefusal::kNone;
+  }
+  if (exists && ((info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) {
+    return ChoiceRefusal::kReadOnlyFile;
   }
   if (::access(folder.c_str(), W_OK) != 0) {
     return ChoiceRefusal::kReadOnlyFolder;

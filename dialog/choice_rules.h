@@ -19,9 +19,11 @@ enum class ChoiceRefusal {
   kReadOnlyFolder,  // the file's folder cannot be written
 };
 
-// Why the dialog refuses `path` (absolute), or kNone. A file that does not exist is not
-// refused here: that brings the create question.
-ChoiceRefusal CheckChoice(const std::string& path);
+// Why a dialog with `flags` (OFN_*) refuses `path` (absolute), or kNone. A missing folder is
+// refused under OFN_PATHMUSTEXIST, a read-only file or folder under OFN_NOREADONLYRETURN, and
+// anything but a regular file always. A file that does not exist is not refused here: that
+// brings the create question.
+ChoiceRefusal CheckChoice(const std::string& path, unsigned long flags);
 
 // The text a dialog shows for a refusal of `path`.
 std::string RefusalText(ChoiceRefusal refusal, const std::string& path);

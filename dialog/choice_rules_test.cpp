@@ -1,5 +1,7 @@
 #include "dialog/choice_rules.h"
 
+#include "dialog/open_dialog.h"
+
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -25,16 +27,29 @@ TEST(WithDefaultExtension, AddsTheExtensionOnlyToNamesWithoutOne) {
   }
 }
 
-TEST(CheckChoice, RefusesMissingFoldersAndReadOnlyFiles) {
+TEST(CheckChoice, RefusesWhatTheFlagsSay) {
   TempDir dir;
   WriteFile(dir / "rw.out", "");
   WriteFile(dir / "ro.out", "");
   ASSERT_EQ(::chmod((dir / "ro.out").c_str(), 0444), 0);
-  EXPECT_EQ(CheckChoice(dir / "rw.out"), ChoiceRefusal::kNone);
-  EXPECT_EQ(CheckChoice(dir / "new.out"), ChoiceRefusal::kNone);
-  EXPECT_EQ(CheckChoice(dir / "ro.out"), ChoiceRefusal::kReadOnlyFile);
-  EXPECT_EQ(CheckChoice(dir / "none/x.out"), ChoiceRefusal::kFolderMissing);
-  EXPECT_EQ(CheckChoice(dir.path()), ChoiceRefusal::kNotAFile);
+  const unsigned long all = OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN;
+  struct Case {
+    std::string path;
+    unsigned long flags;
+    ChoiceRefusal refusal;
+  };
+  const Case cases[] = {
+      {dir / "rw.out", all, ChoiceRefusal::kNone},
+      {dir / "new.out", all, ChoiceRefusal::kNone},
+      {dir / "ro.out", all, ChoiceRefusal::kReadOnlyFile},
+      {dir / "ro.out", OFN_PATHMUSTEXIST, ChoiceRefusal::kNone},
+      {dir / "none/x.out", all, ChoiceRefusal::kFolderMissing},
+      {dir / "none/x.out", OFN_NOREADONLYRETURN, ChoiceRefusal::kNone},
+      {dir.path(), 0, ChoiceRefusal::kNotAFile},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CheckChoice(c.path, c.flags), c.refusal) << c.path << " flags " << c.flags;
+  }
 }
 
 }  // namespace

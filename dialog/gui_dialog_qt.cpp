@@ -170,22 +170,6 @@ QString CreateQuestion(const std::string& path) {
   return FromLocalPath(path) + "\nThis file does not exist.\nCreate the file?";
 }
 
-// Whether the dialog's flags make it refuse a name for `refusal`, as the terminal dialog does.
-bool Refuses(ChoiceRefusal refusal, unsigned long flags) {
-  switch (refusal) {
-    case ChoiceRefusal::kNone:
-      return false;
-    case ChoiceRefusal::kNotAFile:
-      return true;
-    case ChoiceRefusal::kFolderMissing:
-      return (flags & OFN_PATHMUSTEXIST) != 0;
-    case ChoiceRefusal::kReadOnlyFile:
-    case ChoiceRefusal::kReadOnlyFolder:
-      return (flags & OFN_NOREADONLYRETURN) != 0;
-  }
-  return true;
-}
-
 class LogFileDialog final : public QFileDialog {
  public:
   explicit LogFileDialog(const OpenDialogDescription& description);
@@ -259,8 +243,8 @@ void LogFileDialog::accept() {
     return;
   }
   path = WithDefaultExtension(path, description_.default_extension);
-  const ChoiceRefusal refusal = CheckChoice(path);
-  if (Refuses(refusal, description_.flags)) {
+  const ChoiceRefusal refusal = CheckChoice(path, description_.flags);
+  if (refusal != ChoiceRefusal::kNone) {
     QMessageBox::warning(this, windowTitle(), FromLocalPath(RefusalText(refusal, path)));
     return;
   }

@@ -415,13 +415,8 @@ TerminalDialog::Outcome TerminalDialog::Enter(const std::string& folder) {
 
 TerminalDialog::Outcome TerminalDialog::Choose(const std::string& typed_path) {
   const std::string path = WithResolvedFolder(typed_path);
-  const ChoiceRefusal refusal = CheckChoice(path);
-  const bool refused =
-      refusal == ChoiceRefusal::kNotAFile ||
-      (refusal == ChoiceRefusal::kFolderMissing && HasFlag(OFN_PATHMUSTEXIST)) ||
-      ((refusal == ChoiceRefusal::kReadOnlyFile || refusal == ChoiceRefusal::kReadOnlyFolder) &&
-       HasFlag(OFN_NOREADONLYRETURN));
-  if (refused) {
+  const ChoiceRefusal refusal = CheckChoice(path, description_.flags);
+  if (refusal != ChoiceRefusal::kNone) {
     return Say(RefusalText(refusal, path) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
   }
   if (HasFlag(OFN_CREATEPROMPT) && !FileExists(path)) {

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev          # unit and end-to-end tests
   libbenchmark-dev                   # benchmarks
   libedit-dev                        # line editing in the terminal dialog
+  libxcb1-dev                        # finding out whether an X display answers
   qt6-base-dev xvfb xdotool          # the graphical dialog and its tests in a real window
   clang libclang-rt-14-dev           # the fuzzer
   gawk mawk time                     # benchmark comparisons and peak memory
