@@ -7,7 +7,8 @@
 
 namespace opjoin {
 
-// Returns nullptr when this build has no graphical backend or no display can be reached.
+// Returns nullptr when this build has no graphical backend, its module cannot be loaded, or no
+// display can be reached.
 std::unique_ptr<OpenDialog> StartGuiDialog(const OpenDialogDescription& description);
 
 }  // namespace opjoin

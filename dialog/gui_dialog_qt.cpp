@@ -36,8 +36,8 @@
 #include <vector>
 
 #include "dialog/choice_rules.h"
-#include "dialog/gui_dialog.h"
 #include "dialog/open_dialog.h"
+#include "dialog/qt_dialog.h"
 
 namespace opjoin {
 
@@ -295,11 +295,7 @@ char* application_argv[] = {application_name, nullptr};
 
 }  // namespace
 
-bool HasGuiBackend() {
-  return true;
-}
-
-std::unique_ptr<OpenDialog> StartGuiDialog(const OpenDialogDescription& description) {
+std::unique_ptr<OpenDialog> StartQtDialog(const OpenDialogDescription& description) {
   std::unique_ptr<QApplication> application;
   if (QApplication::instance() == nullptr) {
     if (!DisplayReachable()) {
@@ -311,3 +307,8 @@ std::unique_ptr<OpenDialog> StartGuiDialog(const OpenDialogDescription& descript
 }
 
 }  // namespace opjoin
+
+extern "C" opjoin::OpenDialog* opjoin_start_qt_dialog(
+    const opjoin::OpenDialogDescription* description) {
+  return opjoin::StartQtDialog(*description).release();
+}

@@ -19,8 +19,8 @@
 #include <memory>
 #include <string>
 
-#include "dialog/gui_dialog.h"
 #include "dialog/open_dialog.h"
+#include "dialog/qt_dialog.h"
 
 namespace opjoin {
 namespace {
@@ -90,7 +90,7 @@ class GuiDialogTest : public QObject {
   // Shows the log dialog, runs `script` on it once it is up, and returns DoModal()'s result
   // with the chosen path. Checks that the working folder is the same afterwards.
   std::pair<int, QString> Run(const DialogScript& script) {
-    std::unique_ptr<OpenDialog> dialog = StartGuiDialog(LogOpenDialog());
+    std::unique_ptr<OpenDialog> dialog = StartQtDialog(LogOpenDialog());
     [&] { QVERIFY2(dialog != nullptr, "the dialog did not start"); }();
     if (dialog == nullptr) {
       return {-1, {}};

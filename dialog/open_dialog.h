@@ -65,7 +65,8 @@ class OpenDialog {
 enum class DialogBackend { kAuto, kTerminal, kGui };
 
 // Starts the backend: the graphical one for kGui, the terminal one for kTerminal, and for
-// kAuto the graphical one when it is built in and a display is set, else the terminal one.
+// kAuto the graphical one when it is built in and a display is set and answers, else the
+// terminal one.
 // Returns nullptr when the backend cannot start.
 std::unique_ptr<OpenDialog> StartOpenDialog(DialogBackend backend,
                                             const OpenDialogDescription& description);

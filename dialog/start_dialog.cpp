@@ -17,12 +17,19 @@ bool IsSet(const char* variable) {
 
 std::unique_ptr<OpenDialog> StartOpenDialog(DialogBackend backend,
                                             const OpenDialogDescription& description) {
-  if (backend == DialogBackend::kAuto) {
-    bool has_display = IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
-    backend = HasGuiBackend() && has_display ? DialogBackend::kGui : DialogBackend::kTerminal;
+  switch (backend) {
+    case DialogBackend::kGui:
+      return StartGuiDialog(description);
+    case DialogBackend::kTerminal:
+      return StartTerminalDialog(description);
+    case DialogBackend::kAuto:
+      break;
   }
-  if (backend == DialogBackend::kGui) {
-    return StartGuiDialog(description);
+  // A DISPLAY left over in an SSH or tmux session may lead nowhere: the terminal still works.
+  if (HasGuiBackend() && (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"))) {
+    if (std::unique_ptr<OpenDialog> window = StartGuiDialog(description)) {
+      return window;
+    }
   }
   return StartTerminalDialog(description);
 }

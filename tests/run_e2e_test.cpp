@@ -172,5 +172,16 @@ TEST(Run, GraphicalDialogWithoutADisplayFailsToStart) {
   EXPECT_EQ(ListFolder(dir.path()), "");
 }
 
+TEST(Run, AutomaticDialogFallsBackToTheTerminalWhenTheDisplayDoesNotAnswer) {
+  TempDir dir;
+  Outcome outcome = RunOpjoin({.input = "\n",
+                               .folder = dir.path(),
+                               .env = {{"DISPLAY", ":65000"}, {"WAYLAND_DISPLAY", std::nullopt}}});
+  EXPECT_EQ(outcome.exit_status, 0);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_NE(outcome.err.find("Load SmartSpice Log File"), std::string::npos) << outcome.err;
+  EXPECT_EQ(outcome.err.find("Fatal Error"), std::string::npos) << outcome.err;
+}
+
 }  // namespace
 }  // namespace opjoin::testing
