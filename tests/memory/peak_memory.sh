@@ -8,8 +8,7 @@
 #
 #   tests/memory/peak_memory.sh [OPJOIN]
 #
-# Without OPJOIN it builds a release binary into build-memory/, as shipped (with the window
-# dialog when Qt is found: its libraries make up most of the resident memory). The logs are made one at a time
+# Without OPJOIN it builds a release binary into build-memory/, as shipped. The logs are made one at a time
 # in a temporary folder (at most about 1 GiB at once) and removed afterwards.
 set -eu  # not pipefail: the generators end their `yes` early on purpose
 cd "$(dirname "$0")/../.."
