@@ -10,7 +10,7 @@
 set -euo pipefail
 seconds=${1:-60}
 cd "$(dirname "$0")/.."
-build=build-fuzz
+build="build-fuzz"
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DOPJOIN_FUZZ=ON -DOPJOIN_TESTS=OFF -DOPJOIN_BENCH=OFF -DOPJOIN_GUI=OFF >/dev/null
