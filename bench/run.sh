@@ -9,8 +9,7 @@
 #   --runs N      timed runs of each command (default 5); the table shows their median
 #   --dir DIR     where the generated logs go (default: a new folder in $TMPDIR or /tmp);
 #                 everything made there is removed at the end
-#   --build DIR   the Release build folder (default: build-bench in the repository); a
-#                 second build without the window dialog goes to DIR-nogui
+#   --build DIR   the Release build folder (default: build-bench in the repository)
 #   --skip-awk    leave out the awk runs on the large log (they take longest)
 #   --micro       also run the scanner's Google Benchmark, when it was built
 set -euo pipefail
@@ -61,11 +60,6 @@ if [ "$micro" = yes ]; then
   cmake --build "$build" -j"$(nproc)" --target scanner_bench >/dev/null 2>&1 || true
 fi
 opjoin=$build/front/opjoin
-# The same program without Qt, whose shared libraries cost most of opjoin's start-up.
-cmake -S "$repo" -B "$build-nogui" -DCMAKE_BUILD_TYPE=Release -DOPJOIN_TESTS=OFF \
-  -DOPJOIN_BENCH=OFF -DOPJOIN_GUI=OFF >/dev/null
-cmake --build "$build-nogui" -j"$(nproc)" --target opjoin >/dev/null
-opjoin_nogui=$build-nogui/front/opjoin
 make_log=$build/bench/make_log
 time_run=$build/bench/time_run
 join_awk=$repo/bench/join.awk
@@ -178,9 +172,8 @@ cat "$log" >/dev/null  # into the page cache
 bytes=$(stat -c %s "$log")
 lines=$(wc -l <"$log")
 
-labels=("opjoin LOG" "wc -l LOG" "opjoin --version (start-up only)"
-  "opjoin LOG, built without Qt")
-commands=("$opjoin $log" "wc -l $log" "$opjoin --version" "$opjoin_nogui $log")
+labels=("opjoin LOG" "wc -l LOG" "opjoin --version (start-up only)")
+commands=("$opjoin $log" "wc -l $log" "$opjoin --version")
 if [ "$skip_awk" = no ]; then
   labels+=("mawk -f bench/join.awk LOG" "gawk -f bench/join.awk LOG")
   commands+=("mawk -f $join_awk $log" "gawk -f $join_awk $log")
@@ -196,15 +189,12 @@ for ((i = 0; i < ${#labels[@]}; i++)); do
 done
 
 echo
-awk -v o="${medians[0]}" -v w="${medians[1]}" -v p="${peaks[0]}" -v n="${medians[3]}" \
-  -v q="${peaks[3]}" 'BEGIN {
-  printf "opjoin takes %.2f times as long as wc -l (%.2f built without Qt);", o / w, n / w
-  printf " peak memory %.1f MiB (%.1f without Qt).\n", p / 1024, q / 1024 }'
+awk -v o="${medians[0]}" -v w="${medians[1]}" -v p="${peaks[0]}" 'BEGIN {
+  printf "opjoin takes %.2f times as long as wc -l; peak memory %.1f MiB.\n", o / w, p / 1024 }'
 if [ "$skip_awk" = no ]; then
-  awk -v o="${medians[0]}" -v n="${medians[3]}" -v m="${medians[4]}" -v g="${medians[5]}" 'BEGIN {
+  awk -v o="${medians[0]}" -v m="${medians[3]}" -v g="${medians[4]}" 'BEGIN {
     fastest = m < g ? m : g
-    printf "opjoin is %.1f times as fast as the faster awk (%.1f built without Qt).\n",
-      fastest / o, fastest / n }'
+    printf "opjoin is %.1f times as fast as the faster awk.\n", fastest / o }'
 fi
 if [ "$skip_awk" = no ]; then
   mawk -f "$join_awk" "$log" | cmp -s - "${log%.*}.jtb" ||
@@ -221,10 +211,10 @@ scale_case() {
   # shellcheck disable=SC2086
   "$make_log" --size 0 --where start $large_args "$work/large.out"
   cat "$work/small.out" "$work/large.out" >/dev/null
-  labels=("opjoin, $small_label" "wc -l, $small_label" "opjoin without Qt, $small_label"
-    "opjoin, $large_label" "wc -l, $large_label" "opjoin without Qt, $large_label")
-  commands=("$opjoin $work/small.out" "wc -l $work/small.out" "$opjoin_nogui $work/small.out"
-    "$opjoin $work/large.out" "wc -l $work/large.out" "$opjoin_nogui $work/large.out")
+  labels=("opjoin, $small_label" "wc -l, $small_label" "opjoin, $large_label"
+    "wc -l, $large_label")
+  commands=("$opjoin $work/small.out" "wc -l $work/small.out" "$opjoin $work/large.out"
+    "wc -l $work/large.out")
   say "== timing: $title"
   time_commands
   echo
@@ -234,12 +224,12 @@ scale_case() {
   local i base
   for ((i = 0; i < ${#labels[@]}; i++)); do
     base=1  # the wc -l of the same log
-    ((i >= 3 && i < 6)) && base=4
+    ((i >= 2)) && base=3
     row "${labels[i]}" "${medians[i]}" "${cpus[i]}" "${medians[base]}" "${cpus[base]}" \
       "${peaks[i]}"
   done
-  awk -v s="${medians[2]}" -v l="${medians[5]}" -v cs="${cpus[2]}" -v cl="${cpus[5]}" 'BEGIN {
-    printf "\nFor ten times the listing opjoin built without Qt takes %.1f times as long", l / s
+  awk -v s="${medians[0]}" -v l="${medians[2]}" -v cs="${cpus[0]}" -v cl="${cpus[2]}" 'BEGIN {
+    printf "\nFor ten times the listing opjoin takes %.1f times as long", l / s
     printf " (%.1f times the CPU time).\n", cl / cs }'
   rm -f "$work"/*.out "$work"/*.jtb
 }
