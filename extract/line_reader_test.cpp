@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "extract/test_input.h"
+#include "tests/support/test_input.h"
 
 namespace opjoin {
 namespace {

@@ -1,5 +1,5 @@
 // Runs the scanner on many generated logs and checks it against a small, separate model of the
-// line rules (extract/listing_model.h).
+// line rules (tests/support/listing_model.h).
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "extract/listing_model.h"
+#include "tests/support/listing_model.h"
 #include "extract/listing_scanner.h"
-#include "extract/test_input.h"
+#include "tests/support/test_input.h"
 
 namespace opjoin {
 namespace {

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "extract/test_input.h"
+#include "tests/support/test_input.h"
 
 namespace opjoin {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog/open_dialog.h"
+#include "dialog/backend.h"
 
 namespace opjoin {
 

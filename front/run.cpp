@@ -10,7 +10,9 @@
 #include <cstring>
 #include <memory>
 
-#include "dialog/choice_rules.h"
+#include "base/diagnostic.h"
+#include "base/path.h"
+#include "dialog/backend.h"
 #include "extract/listing_scanner.h"
 #include "front/messages.h"
 #include "output/table_writer.h"
@@ -27,21 +29,6 @@ void Say(std::string_view message, std::string_view path = {}) {
   }
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
-}
-
-// Prints the reason behind a failure on standard error.
-void Explain(std::string_view subject, std::string_view reason) {
-  std::fprintf(stderr, "opjoin: %.*s: %.*s\n", static_cast<int>(subject.size()), subject.data(),
-               static_cast<int>(reason.size()), reason.data());
-}
-
-// The log as an absolute path. Should the working folder be gone, the path is used as given.
-std::string AbsoluteLogPath(const std::string& given) {
-  if (given.starts_with('/')) {
-    return AbsolutePath("/", given);
-  }
-  std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-  return cwd ? AbsolutePath(cwd.get(), given) : given;
 }
 
 // Opens the log for reading. Only a regular file is read: a folder, a FIFO or a device would
@@ -74,14 +61,14 @@ int ReportTable(const TableWrite& write) {
     case WriteStatus::kWritten:
       return kExitSuccess;
     case WriteStatus::kNotOpened:
-      Explain(write.output_name, write.reason);
+      Diagnose(write.output_name, write.reason);
       Say(messages::kTableNotOpened, write.output_name);
       break;
     case WriteStatus::kSameAsLog:
       Say(messages::kTableIsLog, write.output_name);
       break;
     case WriteStatus::kWriteFailed:
-      Explain(write.output_name, write.reason);
+      Diagnose(write.output_name, write.reason);
       Say(messages::kTableNotWritten, write.output_name);
       break;
   }
@@ -94,7 +81,7 @@ int JoinLog(const std::string& log_path) {
   std::string reason;
   int fd = OpenLog(log_path, reason);
   if (fd < 0) {
-    Explain(log_path, reason);
+    Diagnose(log_path, reason);
     Say(messages::kLogNotOpened, log_path);
     return kExitFailure;
   }
@@ -107,7 +94,7 @@ int JoinLog(const std::string& log_path) {
     read_error = errno;
   }
   if (read_error != 0) {
-    Explain(log_path, std::strerror(read_error));
+    Diagnose(log_path, std::strerror(read_error));
     Say(messages::kLogNotRead, log_path);
     return kExitFailure;
   }
@@ -124,7 +111,7 @@ int JoinLog(const std::string& log_path) {
 
 int Run(const Options& options) {
   if (options.log) {
-    return JoinLog(AbsoluteLogPath(*options.log));
+    return JoinLog(AbsoluteFromWorkingFolder(*options.log));
   }
   std::unique_ptr<OpenDialog> dialog = StartOpenDialog(options.dialog, LogOpenDialog());
   if (!dialog) {

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "extract/line_reader.h"
-#include "extract/listing_model.h"
+#include "tests/support/listing_model.h"
 #include "extract/listing_scanner.h"
 
 namespace {

@@ -8,9 +8,8 @@ namespace opjoin {
 
 inline constexpr std::string_view OutputExtension = "jtb";
 
-// Replaces what follows the last dot of the file name (the part after the last '/') with
-// OutputExtension. A name with no dot, or whose only dot is its first character, gets
-// ".jtb" appended. Folder names are never touched.
+// `log_path` with the file name's extension replaced by OutputExtension, or ".jtb" appended
+// when it has none (see WithExtension). Folder names are never touched.
 std::string OutputNameFor(std::string_view log_path);
 
 }  // namespace opjoin

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <memory>
 
+#include "base/diagnostic.h"
+#include "base/malloced.h"
+#include "base/path.h"
 #include "output/output_name.h"
 #include "output/temp_file.h"
 
@@ -17,32 +20,14 @@ namespace opjoin {
 
 namespace {
 
-std::string ErrnoText(int error) {
-  return std::strerror(error);
-}
-
 // The file a write to `path` lands in: a symbolic link is followed, as opening it would be.
 std::string WriteDestination(const std::string& path) {
   struct stat link;
   if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
     return path;
   }
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
-                                                       &std::free);
+  MallocedChars resolved(::realpath(path.c_str(), nullptr));
   return resolved ? std::string(resolved.get()) : path;
-}
-
-std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string FileNameOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 mode_t NewFileMode() {
@@ -139,7 +124,7 @@ TableWrite WriteTable(std::string_view log_path, const ParameterRows& rows) {
     result.reason = ErrnoText(errno);
     return result;
   }
-  int error = temp.Finish(FileNameOf(target), FillAndClose(fd, rows, mode));
+  int error = temp.Finish(std::string(FileNameOf(target)), FillAndClose(fd, rows, mode));
   if (error != 0) {
     result.status = WriteStatus::kWriteFailed;
     result.reason = ErrnoText(error);

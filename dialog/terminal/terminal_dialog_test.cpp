@@ -1,4 +1,4 @@
-#include "dialog/terminal_dialog.h"
+#include "dialog/terminal/terminal_dialog.h"
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "base/malloced.h"
 #include "tests/support/temp_dir.h"
 
 namespace opjoin {
@@ -65,7 +66,7 @@ Shown Show(const std::string& folder, std::vector<std::string> answers,
 }
 
 std::string Real(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+  MallocedChars real(::realpath(path.c_str(), nullptr));
   return real ? real.get() : path;
 }
 

@@ -1,35 +1,12 @@
-#include "dialog/choice_rules.h"
+#include "dialog/rules.h"
 
-#include "dialog/open_dialog.h"
+#include "base/path.h"
+#include "dialog/description.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace opjoin {
-
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) {
-    return ".";
-  }
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-}  // namespace
-
-std::string WithDefaultExtension(std::string_view path, std::string_view extension) {
-  std::size_t slash = path.rfind('/');
-  std::size_t name_start = slash == std::string_view::npos ? 0 : slash + 1;
-  std::size_t dot = path.rfind('.');
-  std::string result(path);
-  if (dot == std::string_view::npos || dot <= name_start) {
-    result += '.';
-    result += extension;
-  }
-  return result;
-}
 
 bool FileExists(const std::string& path) {
   struct stat info;
@@ -77,30 +54,6 @@ std::string RefusalText(ChoiceRefusal refusal, const std::string& path) {
       return path + "\nThis folder cannot be written. Choose a file in another folder.";
   }
   return {};
-}
-
-}  // namespace opjoin
-
-namespace opjoin {
-
-std::string AbsolutePath(std::string_view base, std::string_view path) {
-  std::string joined =
-      path.starts_with('/') ? std::string(path) : std::string(base) + "/" + std::string(path);
-  std::string result;
-  std::size_t start = 0;
-  while (start <= joined.size()) {
-    std::size_t slash = joined.find('/', start);
-    if (slash == std::string::npos) {
-      slash = joined.size();
-    }
-    std::string_view part(joined.data() + start, slash - start);
-    if (!part.empty() && part != ".") {
-      result += '/';
-      result += part;
-    }
-    start = slash + 1;
-  }
-  return result.empty() ? "/" : result;
 }
 
 }  // namespace opjoin

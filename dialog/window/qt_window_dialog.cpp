@@ -35,9 +35,10 @@
 #include <string>
 #include <vector>
 
-#include "dialog/choice_rules.h"
-#include "dialog/open_dialog.h"
-#include "dialog/qt_dialog.h"
+#include "base/path.h"
+#include "dialog/description.h"
+#include "dialog/rules.h"
+#include "dialog/window/qt_window_dialog.h"
 
 namespace opjoin {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "dialog/open_dialog.h"
+#include "dialog/description.h"
 
 namespace opjoin {
 

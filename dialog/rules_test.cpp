@@ -1,6 +1,6 @@
-#include "dialog/choice_rules.h"
+#include "dialog/rules.h"
 
-#include "dialog/open_dialog.h"
+#include "dialog/description.h"
 
 #include <sys/stat.h>
 
@@ -13,19 +13,6 @@ namespace {
 
 using testing::TempDir;
 using testing::WriteFile;
-
-TEST(WithDefaultExtension, AddsTheExtensionOnlyToNamesWithoutOne) {
-  const std::pair<std::string_view, std::string_view> cases[] = {
-      {"/a/inv", "/a/inv.dat"},
-      {"/a/inv.out", "/a/inv.out"},
-      {"/a/sim.old/inv", "/a/sim.old/inv.dat"},
-      {"/a/.hidden", "/a/.hidden.dat"},
-      {"inv", "inv.dat"},
-  };
-  for (auto [typed, chosen] : cases) {
-    EXPECT_EQ(WithDefaultExtension(typed, "dat"), chosen);
-  }
-}
 
 TEST(CheckChoice, RefusesWhatTheFlagsSay) {
   TempDir dir;
@@ -49,29 +36,6 @@ TEST(CheckChoice, RefusesWhatTheFlagsSay) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CheckChoice(c.path, c.flags), c.refusal) << c.path << " flags " << c.flags;
-  }
-}
-
-}  // namespace
-}  // namespace opjoin
-
-namespace opjoin {
-namespace {
-
-TEST(AbsolutePath, JoinsRelativePathsAndDropsDotComponents) {
-  struct Case {
-    std::string_view base, path, absolute;
-  };
-  const Case cases[] = {
-      {"/home/u", "inv.out", "/home/u/inv.out"},
-      {"/home/u", "./sim/./inv.out", "/home/u/sim/inv.out"},
-      {"/home/u", "../inv.out", "/home/u/../inv.out"},
-      {"/home/u", "/tmp//inv.out", "/tmp/inv.out"},
-      {"/", "inv.out", "/inv.out"},
-      {"/home/u", ".", "/home/u"},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(AbsolutePath(c.base, c.path), c.absolute);
   }
 }
 

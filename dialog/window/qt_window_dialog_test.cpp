@@ -19,8 +19,8 @@
 #include <memory>
 #include <string>
 
-#include "dialog/open_dialog.h"
-#include "dialog/qt_dialog.h"
+#include "dialog/description.h"
+#include "dialog/window/qt_window_dialog.h"
 
 namespace opjoin {
 namespace {
@@ -283,4 +283,4 @@ class GuiDialogTest : public QObject {
 }  // namespace opjoin
 
 QTEST_MAIN(opjoin::GuiDialogTest)
-#include "gui_dialog_test.moc"
+#include "qt_window_dialog_test.moc"

@@ -1,4 +1,4 @@
-#include "dialog/open_dialog.h"
+#include "dialog/description.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,9 @@
+#include "dialog/backend.h"
+
 #include <cstdlib>
 
-#include "dialog/gui_dialog.h"
-#include "dialog/open_dialog.h"
-#include "dialog/terminal_dialog.h"
+#include "dialog/terminal/terminal_dialog.h"
+#include "dialog/window/window_dialog.h"
 
 namespace opjoin {
 
@@ -19,15 +20,15 @@ std::unique_ptr<OpenDialog> StartOpenDialog(DialogBackend backend,
                                             const OpenDialogDescription& description) {
   switch (backend) {
     case DialogBackend::kGui:
-      return StartGuiDialog(description);
+      return StartWindowDialog(description);
     case DialogBackend::kTerminal:
       return StartTerminalDialog(description);
     case DialogBackend::kAuto:
       break;
   }
   // A DISPLAY left over in an SSH or tmux session may lead nowhere: the terminal still works.
-  if (HasGuiBackend() && (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"))) {
-    if (std::unique_ptr<OpenDialog> window = StartGuiDialog(description)) {
+  if (HasWindowDialog() && (IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY"))) {
+    if (std::unique_ptr<OpenDialog> window = StartWindowDialog(description)) {
       return window;
     }
   }

@@ -1,4 +1,4 @@
-#include "dialog/terminal_dialog.h"
+#include "dialog/terminal/terminal_dialog.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +16,11 @@
 #include <cstring>
 #include <iostream>
 
-#include "dialog/choice_rules.h"
+#include "base/diagnostic.h"
+#include "base/malloced.h"
+#include "base/path.h"
+#include "base/text.h"
+#include "dialog/rules.h"
 
 // How the dialog's flags take effect here:
 //   OFN_PATHMUSTEXIST     a name whose folder does not exist is refused and asked again.
@@ -39,15 +43,6 @@ constexpr std::string_view kAnswerHelp =
     "Answer with a number from the list, or a file or folder name (relative to the folder\n"
     "above, absolute, or starting with ~); a folder is opened, \"..\" is the parent.\n"
     ":N shows the files of type N. An empty line cancels.\n";
-
-std::string_view Trimmed(std::string_view text) {
-  constexpr std::string_view kBlanks = " \t\r";
-  std::size_t first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) {
-    return {};
-  }
-  return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
 
 std::string Lowercase(std::string_view text) {
   std::string lower(text);
@@ -76,13 +71,9 @@ struct FolderCloser {
 };
 using FolderHandle = std::unique_ptr<DIR, FolderCloser>;
 
-std::string ErrorText(int error) {
-  return std::strerror(error);
-}
-
 // `path` with symbolic links, "." and ".." resolved, or unchanged when it cannot be resolved.
 std::string Resolved(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
+  MallocedChars real(::realpath(path.c_str(), nullptr));
   return real ? std::string(real.get()) : path;
 }
 
@@ -126,12 +117,12 @@ bool IsOpenForReading(int fd) {
 
 // The working folder the dialog starts in. Should it be gone, the dialog starts at "/".
 std::string StartFolder() {
-  std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-  if (cwd) {
-    return cwd.get();
+  std::string folder;
+  std::string error;
+  if (WorkingFolder(&folder, &error)) {
+    return folder;
   }
-  std::cerr << "opjoin: cannot get the working folder: " << ErrorText(errno)
-            << "; the dialog starts at /\n";
+  Diagnose("cannot get the working folder", error + "; the dialog starts at /");
   return "/";
 }
 
@@ -150,8 +141,7 @@ char* NextCompletion(const char* text, int state) {
       prefix += '/';
     }
   }
-  std::unique_ptr<char, decltype(&std::free)> match(
-      rl_filename_completion_function((prefix + text).c_str(), state), &std::free);
+  MallocedChars match(rl_filename_completion_function((prefix + text).c_str(), state));
   if (!match) {
     return nullptr;
   }
@@ -187,7 +177,7 @@ std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& fol
                                                           std::string& error) {
   FolderHandle dir(::opendir(folder.c_str()));
   if (!dir) {
-    error = ErrorText(errno);
+    error = ErrnoText(errno);
     return std::nullopt;
   }
   std::vector<ListedEntry> entries;
@@ -196,7 +186,7 @@ std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& fol
     const dirent* entry = ::readdir(dir.get());
     if (entry == nullptr) {
       if (errno != 0) {
-        error = ErrorText(errno);
+        error = ErrnoText(errno);
         return std::nullopt;
       }
       break;
@@ -217,7 +207,7 @@ std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& fol
     }
   }
   if (::closedir(dir.release()) != 0) {
-    error = ErrorText(errno);
+    error = ErrnoText(errno);
     return std::nullopt;
   }
   std::sort(entries.begin(), entries.end(), ComesFirst);
@@ -234,11 +224,11 @@ std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt
   errno = 0;
   ssize_t length = ::getline(&line, &capacity, input_);
   int read_error = errno;
-  std::unique_ptr<char, decltype(&std::free)> owner(line, &std::free);
+  MallocedChars owner(line);
   if (length < 0) {
     screen_ << '\n';
     if (!std::feof(input_)) {
-      screen_ << "opjoin: cannot read standard input: " << ErrorText(read_error) << '\n';
+      screen_ << "opjoin: cannot read standard input: " << ErrnoText(read_error) << '\n';
     }
     screen_ << std::flush;
     return std::nullopt;
@@ -269,8 +259,7 @@ EditedAnswerSource::EditedAnswerSource() {
 std::optional<std::string> EditedAnswerSource::ReadAnswer(std::string_view prompt,
                                                           const std::string& folder) {
   completion_folder = &folder;
-  std::unique_ptr<char, decltype(&std::free)> line(::readline(std::string(prompt).c_str()),
-                                                   &std::free);
+  MallocedChars line(::readline(std::string(prompt).c_str()));
   completion_folder = nullptr;
   if (!line) {
     // End of input (or a read error, which libedit does not tell apart): leave the prompt's
@@ -278,7 +267,7 @@ std::optional<std::string> EditedAnswerSource::ReadAnswer(std::string_view promp
     std::fputc('\n', stderr);
     return std::nullopt;
   }
-  if (!Trimmed(line.get()).empty()) {
+  if (!Trim(line.get()).empty()) {
     add_history(line.get());
   }
   return std::string(line.get());
@@ -301,7 +290,7 @@ int TerminalDialog::DoModal() {
     if (!answer) {
       return IDCANCEL;
     }
-    switch (Answer(std::string(Trimmed(*answer)))) {
+    switch (Answer(std::string(Trim(*answer)))) {
       case Outcome::kAskAgain:
         redraw = false;
         break;
@@ -405,7 +394,7 @@ TerminalDialog::Outcome TerminalDialog::Enter(const std::string& folder) {
   FolderHandle dir(::opendir(resolved.c_str()));
   if (!dir) {
     const int error = errno;
-    return Say(resolved + "\nThis folder cannot be opened: " + ErrorText(error) + ".\n")
+    return Say(resolved + "\nThis folder cannot be opened: " + ErrnoText(error) + ".\n")
                ? Outcome::kAskAgain
                : Outcome::kCancelled;
   }
@@ -436,7 +425,7 @@ TerminalDialog::Outcome TerminalDialog::AskToCreate(const std::string& path) {
   if (!reply) {
     return Outcome::kCancelled;
   }
-  const std::string answer = Lowercase(Trimmed(*reply));
+  const std::string answer = Lowercase(Trim(*reply));
   if (answer == "y" || answer == "yes") {
     chosen_path_ = path;
     return Outcome::kChosen;

@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "dialog/gui_dialog.h"
-#include "dialog/qt_dialog.h"
+#include "dialog/window/qt_window_dialog.h"
+#include "dialog/window/window_dialog.h"
 
 namespace opjoin {
 
@@ -53,11 +53,11 @@ void* LoadModule(std::string& error) {
 
 }  // namespace
 
-bool HasGuiBackend() {
+bool HasWindowDialog() {
   return true;
 }
 
-std::unique_ptr<OpenDialog> StartGuiDialog(const OpenDialogDescription& description) {
+std::unique_ptr<OpenDialog> StartWindowDialog(const OpenDialogDescription& description) {
   std::string error;
   // Never unloaded: the dialog's code must outlive the dialog.
   void* module = LoadModule(error);

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "dialog/open_dialog.h"
+#include "dialog/description.h"
 
 namespace opjoin {
 

@@ -7,10 +7,6 @@
 
 namespace opjoin {
 
-// Appends "." + extension when the file name (after the last '/') has no extension. A dot
-// that is the name's first character does not make an extension.
-std::string WithDefaultExtension(std::string_view path, std::string_view extension);
-
 enum class ChoiceRefusal {
   kNone,
   kFolderMissing,   // the file's folder does not exist
@@ -30,13 +26,5 @@ std::string RefusalText(ChoiceRefusal refusal, const std::string& path);
 
 bool FileExists(const std::string& path);
 bool IsFolder(const std::string& path);
-
-}  // namespace opjoin
-
-namespace opjoin {
-
-// `path` made absolute against the absolute folder `base`, without "." or empty components.
-// ".." is kept: removing it could be wrong where a folder is a symbolic link.
-std::string AbsolutePath(std::string_view base, std::string_view path);
 
 }  // namespace opjoin

@@ -1,23 +1,12 @@
-#include "dialog/open_dialog.h"
+#include "dialog/description.h"
 
 #include <fnmatch.h>
 
 #include <string>
 
+#include "base/text.h"
+
 namespace opjoin {
-
-namespace {
-
-std::string_view Trim(std::string_view text) {
-  std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) {
-    return {};
-  }
-  std::size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
-}  // namespace
 
 std::vector<FilterEntry> ParseFilterString(std::string_view filter) {
   std::vector<std::string_view> fields;

@@ -62,16 +62,4 @@ class OpenDialog {
   virtual std::string GetPathName() const = 0;
 };
 
-enum class DialogBackend { kAuto, kTerminal, kGui };
-
-// Starts the backend: the graphical one for kGui, the terminal one for kTerminal, and for
-// kAuto the graphical one when it is built in and a display is set and answers, else the
-// terminal one.
-// Returns nullptr when the backend cannot start.
-std::unique_ptr<OpenDialog> StartOpenDialog(DialogBackend backend,
-                                            const OpenDialogDescription& description);
-
-// Whether this build has the graphical backend.
-bool HasGuiBackend();
-
 }  // namespace opjoin

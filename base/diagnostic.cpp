@@ -1,0 +1,41 @@
+#include "base/diagnostic.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace opjoin {
+
+namespace {
+
+void PrintLine(std::string_view text) {
+  std::string line = "opjoin: ";
+  line += text;
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+std::string ErrnoText(int error) {
+  return std::strerror(error);
+}
+
+void Diagnose(std::string_view subject, std::string_view reason) {
+  std::string text(subject);
+  text += ": ";
+  text += reason;
+  PrintLine(text);
+}
+
+void Diagnose(std::string_view text) {
+  PrintLine(text);
+}
+
+void Warn(std::string_view text) {
+  std::string line = "warning: ";
+  line += text;
+  PrintLine(line);
+}
+
+}  // namespace opjoin

@@ -1,0 +1,41 @@
+// Path arithmetic: a path's folder, its file name and the file name's extension, and absolute
+// paths. Every rule about the shape of a path lives here, so that a port to another platform
+// has one place to change.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace opjoin {
+
+// The folder part of `path`: "." when it has none, "/" for a name in the root folder.
+std::string FolderOf(std::string_view path);
+
+// What follows the last '/' of `path`.
+std::string_view FileNameOf(std::string_view path);
+
+// The index of the dot that starts the file name's extension, or npos when the file name has
+// none. A dot that is the file name's first character does not start an extension.
+std::size_t ExtensionDot(std::string_view path);
+
+// `path` with the file name's extension replaced by `extension`, or ".extension" appended when
+// it has none.
+std::string WithExtension(std::string_view path, std::string_view extension);
+
+// `path` with ".extension" appended when its file name has no extension, else unchanged.
+std::string WithDefaultExtension(std::string_view path, std::string_view extension);
+
+bool IsAbsolute(std::string_view path);
+
+// `path` made absolute against the absolute folder `base`, without "." or empty components.
+// ".." is kept: removing it could be wrong where a folder is a symbolic link.
+std::string AbsolutePath(std::string_view base, std::string_view path);
+
+// The working folder. False, with `error` set, when it cannot be told (it was removed).
+bool WorkingFolder(std::string* folder, std::string* error);
+
+// `path` made absolute against the working folder, or as given should that be gone.
+std::string AbsoluteFromWorkingFolder(std::string_view path);
+
+}  // namespace opjoin
