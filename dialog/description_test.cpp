@@ -15,7 +15,6 @@ TEST(LogOpenDialog, HasTheTitleFilterEntriesAndDefaultExtension) {
   EXPECT_EQ(dialog.filters[1].patterns, "*.*");
   EXPECT_EQ(dialog.selected_filter, 0u);
   EXPECT_EQ(dialog.default_extension, "dat");
-  EXPECT_EQ(dialog.flags, 0x83A80Eu);
 }
 
 TEST(MatchesFilter, MatchesAnyPatternIgnoringCase) {

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/diagnostic.h"
+
 namespace opjoin {
 
 namespace {
@@ -44,6 +46,14 @@ const char* FindLastLineFeed(const char* start, std::size_t length) {
 
 LineReader::LineReader(int fd, std::size_t block_size)
     : fd_(fd), buffer_(std::max(block_size, 4 * kHeadSize)) {}
+
+bool LineReader::Succeeded(std::string* error) const {
+  if (error_ != 0) {
+    *error = ErrnoText(error_);
+    return false;
+  }
+  return true;
+}
 
 bool LineReader::NextLine() {
   SkipLine();

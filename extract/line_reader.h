@@ -51,8 +51,8 @@ class LineReader {
   // once NextLine() found nothing left: what feof() reports after reading the same lines.
   bool AtEof() const { return at_eof_; }
 
-  // The errno of a failed read, or 0.
-  int Error() const { return error_; }
+  // False, with `error` set, when a read failed. A failed read ends the input as its end would.
+  bool Succeeded(std::string* error) const;
 
  private:
   // Reads more input behind the unread bytes. False at end of input or on error.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,7 +31,8 @@ std::vector<ReadLine> ReadAll(std::string_view bytes, std::size_t block_size = 1
     lines.push_back({text, reader.AtEof()});
   }
   EXPECT_TRUE(reader.AtEof());
-  EXPECT_EQ(reader.Error(), 0);
+  std::string read_error;
+  EXPECT_TRUE(reader.Succeeded(&read_error)) << read_error;
   return lines;
 }
 
@@ -103,7 +105,8 @@ std::vector<ReadLine> SkipAll(std::string_view bytes, std::string_view needle,
     lines.push_back({text, reader.AtEof()});
   }
   EXPECT_TRUE(reader.AtEof());
-  EXPECT_EQ(reader.Error(), 0);
+  std::string read_error;
+  EXPECT_TRUE(reader.Succeeded(&read_error)) << read_error;
   return lines;
 }
 
@@ -197,7 +200,9 @@ TEST(LineReader, ReportsAReadFailure) {
   LineReader reader(fd);
   EXPECT_FALSE(reader.NextLine());
   EXPECT_TRUE(reader.AtEof());
-  EXPECT_EQ(reader.Error(), EISDIR);
+  std::string read_error;
+  EXPECT_FALSE(reader.Succeeded(&read_error));
+  EXPECT_EQ(read_error, std::strerror(EISDIR));
   ::close(fd);
 }
 

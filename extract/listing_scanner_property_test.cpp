@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/support/listing_model.h"
 #include "extract/listing_scanner.h"
+#include "tests/support/listing_model.h"
 #include "tests/support/test_input.h"
 
 namespace opjoin {
@@ -234,7 +234,8 @@ Outcome RealScan(int fd, std::size_t block_size, const ParameterRows& initial_ro
   outcome.result = ScanListing(reader, outcome.rows, [&](std::size_t row, int block) {
     outcome.missing.emplace_back(row, block);
   });
-  EXPECT_EQ(reader.Error(), 0);
+  std::string read_error;
+  EXPECT_TRUE(reader.Succeeded(&read_error)) << read_error;
   return outcome;
 }
 

@@ -3,13 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "base/diagnostic.h"
 #include "front/messages.h"
 #include "front/options.h"
 #include "front/run.h"
-
-#ifndef OPJOIN_VERSION
-#define OPJOIN_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -20,7 +17,7 @@ void Print(std::FILE* stream, std::string_view text) {
 // Standard output may be a full disk or a closed pipe: say so rather than pass for success.
 int FinishOutput(int status) {
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fputs("opjoin: cannot write to standard output\n", stderr);
+    opjoin::Diagnose(opjoin::messages::kStandardOutputFailed);
     return status == opjoin::kExitSuccess ? opjoin::kExitFailure : status;
   }
   return status;
@@ -30,25 +27,24 @@ int FinishOutput(int status) {
 
 int main(int argc, char** argv) {
   using opjoin::Options;
+  Options options;
   std::string error;
-  std::optional<Options> options =
-      opjoin::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), error);
-  if (!options) {
-    std::fprintf(stderr, "opjoin: %s\n", error.c_str());
+  if (!opjoin::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+    opjoin::Diagnose(error);
     Print(stderr, opjoin::messages::kUsage);
-    std::fputs("Try 'opjoin --help' for more information.\n", stderr);
+    Print(stderr, opjoin::messages::kTryHelp);
     return opjoin::kExitFailure;
   }
-  switch (options->action) {
+  switch (options.action) {
     case Options::Action::kHelp:
       Print(stdout, opjoin::messages::kUsage);
       Print(stdout, opjoin::messages::kHelp);
       return FinishOutput(opjoin::kExitSuccess);
     case Options::Action::kVersion:
-      Print(stdout, "opjoin " OPJOIN_VERSION "\n");
+      Print(stdout, opjoin::messages::kVersion);
       return FinishOutput(opjoin::kExitSuccess);
     case Options::Action::kRun:
       break;
   }
-  return FinishOutput(opjoin::Run(*options));
+  return FinishOutput(opjoin::Run(options));
 }

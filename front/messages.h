@@ -1,9 +1,14 @@
-// Everything the program says. Each "%s" stands for a path. Messages about the run go to
-// standard output exactly as written, some without a line end; details and warnings go to
-// standard error, each prefixed with the program's name.
+// Everything the program's front end says. Each "%s" is filled in, in order (see Fill). Messages
+// about the run go to standard output exactly as written, some without a line end; reasons and
+// warnings go to standard error through Diagnose and Warn, which prefix the program's name. The
+// Open dialog's texts stand with its description (dialog/description.h).
 #pragma once
 
 #include <string_view>
+
+#ifndef OPJOIN_VERSION
+#define OPJOIN_VERSION "unknown"
+#endif
 
 namespace opjoin::messages {
 
@@ -21,6 +26,19 @@ inline constexpr std::string_view kTableNotWritten =
 inline constexpr std::string_view kTableIsLog =
     "Refusing to write output file %s: it is the log file itself.\n";
 
+// Reasons and warnings, for standard error.
+inline constexpr std::string_view kNotRegularFile = "not a regular file";
+inline constexpr std::string_view kRowMissing =
+    "%s: block %s has no \"%s\" row; the joined rows may not line up";
+inline constexpr std::string_view kStandardOutputFailed = "cannot write to standard output";
+
+// The command line.
+inline constexpr std::string_view kOnlyOneLog = "only one log can be given";
+inline constexpr std::string_view kOptionNeedsValue = "option '%s' needs a value";
+inline constexpr std::string_view kInvalidValue = "invalid value '%s' for '%s'";
+inline constexpr std::string_view kUnrecognizedOption = "unrecognized option '%s'";
+inline constexpr std::string_view kTryHelp = "Try 'opjoin --help' for more information.\n";
+inline constexpr std::string_view kVersion = "opjoin " OPJOIN_VERSION "\n";
 inline constexpr std::string_view kUsage = "Usage: opjoin [--dialog=auto|terminal|gui] [LOG]\n";
 inline constexpr std::string_view kHelp =
     "Joins the MOS operating-point listing of a SmartSpice log into a table of sixteen rows,\n"

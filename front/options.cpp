@@ -1,64 +1,69 @@
 #include "front/options.h"
 
+#include <utility>
+
+#include "base/text.h"
+#include "front/messages.h"
+
 namespace opjoin {
 
 namespace {
 
-std::optional<DialogBackend> ParseBackend(const std::string& name) {
-  if (name == "auto") {
-    return DialogBackend::kAuto;
+// The backend called `name`; false when there is none.
+bool ParseBackend(std::string_view name, DialogBackend* backend) {
+  constexpr std::pair<std::string_view, DialogBackend> kBackends[] = {
+      {"auto", DialogBackend::kAuto},
+      {"terminal", DialogBackend::kTerminal},
+      {"gui", DialogBackend::kGui},
+  };
+  for (auto [known, value] : kBackends) {
+    if (name == known) {
+      *backend = value;
+      return true;
+    }
   }
-  if (name == "terminal") {
-    return DialogBackend::kTerminal;
-  }
-  if (name == "gui") {
-    return DialogBackend::kGui;
-  }
-  return std::nullopt;
+  return false;
 }
 
 }  // namespace
 
-std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
-  Options options;
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error) {
   bool options_ended = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
-      if (options.log) {
-        error = "only one log can be given";
-        return std::nullopt;
+      if (options->log) {
+        *error = messages::kOnlyOneLog;
+        return false;
       }
-      options.log = arg;
+      options->log = arg;
     } else if (arg == "--") {
       options_ended = true;
     } else if (arg == "--help" || arg == "-h") {
-      options.action = Options::Action::kHelp;
+      options->action = Options::Action::kHelp;
     } else if (arg == "--version") {
-      options.action = Options::Action::kVersion;
+      options->action = Options::Action::kVersion;
     } else if (arg == "--dialog" || arg.starts_with("--dialog=")) {
       std::string value;
       if (arg == "--dialog") {
         if (i + 1 == args.size()) {
-          error = "option '--dialog' needs a value";
-          return std::nullopt;
+          *error = Fill(messages::kOptionNeedsValue, {"--dialog"});
+          return false;
         }
         value = args[++i];
       } else {
         value = arg.substr(sizeof("--dialog=") - 1);
       }
-      std::optional<DialogBackend> backend = ParseBackend(value);
-      if (!backend) {
-        error = "invalid value '" + value + "' for '--dialog'";
-        return std::nullopt;
+      if (!ParseBackend(value, &options->dialog)) {
+        *error = Fill(messages::kInvalidValue, {value, "--dialog"});
+        return false;
       }
-      options.dialog = *backend;
     } else {
-      error = "unrecognized option '" + arg + "'";
-      return std::nullopt;
+      *error = Fill(messages::kUnrecognizedOption, {arg});
+      return false;
     }
   }
-  return options;
+  return true;
 }
 
 }  // namespace opjoin

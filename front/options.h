@@ -16,8 +16,8 @@ struct Options {
   std::optional<std::string> log;  // as given; no dialog is shown when set
 };
 
-// Parses the arguments after the program name. Returns nullopt and sets `error` to a
-// one-line reason when they are not understood.
-std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
+// Parses the arguments after the program name into `options`. False, with `error` set to a
+// one-line reason, when they are not understood.
+bool ParseOptions(const std::vector<std::string>& args, Options* options, std::string* error);
 
 }  // namespace opjoin

@@ -6,8 +6,15 @@ namespace opjoin {
 namespace {
 
 TEST(ParseOptions, AcceptsTheDialogChoiceAndOneLog) {
-  std::string error;
-  auto parse = [&](std::vector<std::string> args) { return ParseOptions(args, error); };
+  // The options parsed, or nullopt when they are refused.
+  auto parse = [](std::vector<std::string> args) -> std::optional<Options> {
+    Options options;
+    std::string error;
+    if (!ParseOptions(args, &options, &error)) {
+      return std::nullopt;
+    }
+    return options;
+  };
 
   auto plain = parse({});
   ASSERT_TRUE(plain);
@@ -34,8 +41,9 @@ TEST(ParseOptions, AcceptsTheDialogChoiceAndOneLog) {
 TEST(ParseOptions, RejectsWhatItDoesNotKnow) {
   for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
            {"--dialog=web"}, {"--dialog"}, {"-x"}, {"--verbose"}, {"a.out", "b.out"}}) {
+    Options options;
     std::string error;
-    EXPECT_FALSE(ParseOptions(args, error)) << args[0];
+    EXPECT_FALSE(ParseOptions(args, &options, &error)) << args[0];
     EXPECT_FALSE(error.empty());
   }
 }

@@ -12,6 +12,7 @@
 
 #include "base/diagnostic.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "dialog/backend.h"
 #include "extract/listing_scanner.h"
 #include "front/messages.h"
@@ -23,37 +24,35 @@ namespace {
 
 // Prints `message` on standard output with its "%s", if any, replaced by `path`.
 void Say(std::string_view message, std::string_view path = {}) {
-  std::string text(message);
-  if (std::size_t at = text.find("%s"); at != std::string::npos) {
-    text.replace(at, 2, path);
-  }
+  std::string text = Fill(message, {path});
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
 
-// Opens the log for reading. Only a regular file is read: a folder, a FIFO or a device would
-// block or never end. Returns the descriptor, or -1 with `reason` set.
-int OpenLog(const std::string& path, std::string& reason) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) {
-    reason = std::strerror(errno);
-    return -1;
+// Opens the log for reading into `fd`. Only a regular file is read: a folder, a FIFO or a
+// device would block or never end.
+bool OpenLog(const std::string& path, int* fd, std::string* error) {
+  *fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (*fd < 0) {
+    *error = ErrnoText(errno);
+    return false;
   }
   struct stat info;
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    reason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-    ::close(fd);
-    return -1;
+  if (::fstat(*fd, &info) != 0) {
+    *error = ErrnoText(errno);
+  } else if (S_ISDIR(info.st_mode)) {
+    *error = ErrnoText(EISDIR);
+  } else if (!S_ISREG(info.st_mode)) {
+    *error = messages::kNotRegularFile;
+  } else {
+    return true;
   }
-  return fd;
+  ::close(*fd);  // only read from, and about to be refused: nothing to lose
+  return false;
 }
 
 void WarnRowMissing(const std::string& log_path, std::size_t row, int block) {
-  std::fprintf(stderr,
-               "opjoin: warning: %s: block %d has no \"%.*s\" row; the joined rows may not "
-               "line up\n",
-               log_path.c_str(), block, static_cast<int>(KeywordTable[row].size()),
-               KeywordTable[row].data());
+  Warn(Fill(messages::kRowMissing, {log_path, std::to_string(block), KeywordTable[row]}));
 }
 
 int ReportTable(const TableWrite& write) {
@@ -75,13 +74,12 @@ int ReportTable(const TableWrite& write) {
   return kExitFailure;
 }
 
-}  // namespace
-
+// Joins the listing of the log at `log_path` (absolute) into its table. Returns the exit status.
 int JoinLog(const std::string& log_path) {
-  std::string reason;
-  int fd = OpenLog(log_path, reason);
-  if (fd < 0) {
-    Diagnose(log_path, reason);
+  int fd = -1;
+  std::string error;
+  if (!OpenLog(log_path, &fd, &error)) {
+    Diagnose(log_path, error);
     Say(messages::kLogNotOpened, log_path);
     return kExitFailure;
   }
@@ -89,12 +87,13 @@ int JoinLog(const std::string& log_path) {
   LineReader log(fd);
   int block_count = ScanListing(
       log, rows, [&](std::size_t row, int block) { WarnRowMissing(log_path, row, block); });
-  int read_error = log.Error();
-  if (::close(fd) != 0 && read_error == 0) {
-    read_error = errno;
+  bool read = log.Succeeded(&error);
+  if (::close(fd) != 0 && read) {
+    read = false;
+    error = ErrnoText(errno);
   }
-  if (read_error != 0) {
-    Diagnose(log_path, std::strerror(read_error));
+  if (!read) {
+    Diagnose(log_path, error);
     Say(messages::kLogNotRead, log_path);
     return kExitFailure;
   }
@@ -109,12 +108,15 @@ int JoinLog(const std::string& log_path) {
   return ReportTable(WriteTable(log_path, rows));
 }
 
+}  // namespace
+
 int Run(const Options& options) {
   if (options.log) {
     return JoinLog(AbsoluteFromWorkingFolder(*options.log));
   }
   std::unique_ptr<OpenDialog> dialog = StartOpenDialog(options.dialog, LogOpenDialog());
   if (!dialog) {
+    // The one message on standard error that is not a diagnostic: it stands as it is.
     std::fprintf(stderr, "%.*s\n", static_cast<int>(messages::kStartupFailure.size()),
                  messages::kStartupFailure.data());
     std::fflush(stderr);

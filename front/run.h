@@ -14,7 +14,4 @@ inline constexpr int kExitFailure = 2;
 // Runs once, as the options say. Returns the exit status.
 int Run(const Options& options);
 
-// Joins the listing of the log at `log_path` (absolute) into its table. Returns the exit status.
-int JoinLog(const std::string& log_path);
-
 }  // namespace opjoin

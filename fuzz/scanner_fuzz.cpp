@@ -8,11 +8,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "extract/line_reader.h"
-#include "tests/support/listing_model.h"
 #include "extract/listing_scanner.h"
+#include "tests/support/listing_model.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   ::close(fd);
 
-  Require(reader.Error() == 0, "read error");
+  std::string read_error;
+  Require(reader.Succeeded(&read_error), "read error");
   Require(actual.result == expected.result, "block count");
   Require(actual.rows == expected.rows, "rows");
   Require(actual.missing == expected.missing, "missing rows");
