@@ -1,7 +1,8 @@
 #include "base/diagnostic.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "base/console.h"
 
 namespace opjoin {
 
@@ -11,8 +12,7 @@ void PrintLine(std::string_view text) {
   std::string line = "opjoin: ";
   line += text;
   line += '\n';
-  std::fwrite(line.data(), 1, line.size(), stderr);
-  std::fflush(stderr);
+  WriteText(StandardStream::kError, line);  // nowhere left to report a failure
 }
 
 }  // namespace

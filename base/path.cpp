@@ -1,18 +1,38 @@
 #include "base/path.h"
 
+#include "base/path_platform.h"
+
 namespace opjoin {
 
+namespace {
+
+// Where the file name starts: after the last separator, and never inside the root.
+std::size_t NameStart(std::string_view path) {
+  std::size_t start = RootLength(path);
+  for (std::size_t i = start; i < path.size(); ++i) {
+    if (IsSeparator(path[i])) {
+      start = i + 1;
+    }
+  }
+  return start;
+}
+
+}  // namespace
+
 std::string FolderOf(std::string_view path) {
-  std::size_t slash = path.rfind('/');
-  if (slash == std::string_view::npos) {
+  std::size_t name_start = NameStart(path);
+  if (name_start == 0) {
     return ".";
   }
-  return slash == 0 ? "/" : std::string(path.substr(0, slash));
+  std::string_view folder = path.substr(0, name_start);
+  if (folder.size() > RootLength(path)) {
+    folder.remove_suffix(1);  // the separator before the name; a root keeps its own
+  }
+  return std::string(folder);
 }
 
 std::string_view FileNameOf(std::string_view path) {
-  std::size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+  return path.substr(NameStart(path));
 }
 
 std::size_t ExtensionDot(std::string_view path) {
@@ -33,36 +53,12 @@ std::string WithDefaultExtension(std::string_view path, std::string_view extensi
                                                       : std::string(path);
 }
 
-bool IsAbsolute(std::string_view path) {
-  return path.starts_with('/');
-}
-
-std::string AbsolutePath(std::string_view base, std::string_view path) {
-  std::string joined =
-      IsAbsolute(path) ? std::string(path) : std::string(base) + "/" + std::string(path);
-  std::string result;
-  std::size_t start = 0;
-  while (start <= joined.size()) {
-    std::size_t slash = joined.find('/', start);
-    if (slash == std::string::npos) {
-      slash = joined.size();
-    }
-    std::string_view part(joined.data() + start, slash - start);
-    if (!part.empty() && part != ".") {
-      result += '/';
-      result += part;
-    }
-    start = slash + 1;
-  }
-  return result.empty() ? "/" : result;
-}
-
 std::string AbsoluteFromWorkingFolder(std::string_view path) {
-  if (IsAbsolute(path)) {
-    return AbsolutePath("/", path);
-  }
   std::string folder;
   std::string error;
+  if (IsAbsolute(path)) {
+    return AbsolutePath(folder, path);  // the base plays no part
+  }
   return WorkingFolder(&folder, &error) ? AbsolutePath(folder, path) : std::string(path);
 }
 

@@ -1,6 +1,8 @@
 // Path arithmetic: a path's folder, its file name and the file name's extension, and absolute
-// paths. Every rule about the shape of a path lives here, so that a port to another platform
-// has one place to change.
+// paths. Every rule about the shape of a path lives here. What differs by platform (the
+// separators, the roots, making a path absolute, asking for the working folder) is in
+// path_linux.cpp and path_windows.cpp; on Windows, '\' and '/' both separate, and a root is a
+// drive ("C:\") or a network share ("\\server\share\").
 #pragma once
 
 #include <cstddef>
@@ -9,10 +11,13 @@
 
 namespace opjoin {
 
-// The folder part of `path`: "." when it has none, "/" for a name in the root folder.
+// Whether `c` separates a path's components: '/' on Linux; '\' and '/' on Windows.
+bool IsSeparator(char c);
+
+// The folder part of `path`: "." when it has none, the root ("/", "C:\") for a name in it.
 std::string FolderOf(std::string_view path);
 
-// What follows the last '/' of `path`.
+// What follows the last separator of `path`.
 std::string_view FileNameOf(std::string_view path);
 
 // The index of the dot that starts the file name's extension, or npos when the file name has
@@ -29,7 +34,9 @@ std::string WithDefaultExtension(std::string_view path, std::string_view extensi
 bool IsAbsolute(std::string_view path);
 
 // `path` made absolute against the absolute folder `base`, without "." or empty components.
-// ".." is kept: removing it could be wrong where a folder is a symbolic link.
+// On Linux ".." is kept: removing it could be wrong where a folder is a symbolic link. On
+// Windows ".." is taken away with the component before it, as the system itself does, and
+// every separator becomes '\'.
 std::string AbsolutePath(std::string_view base, std::string_view path);
 
 // The working folder. False, with `error` set, when it cannot be told (it was removed).

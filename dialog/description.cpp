@@ -1,12 +1,46 @@
 #include "dialog/description.h"
 
-#include <fnmatch.h>
-
 #include <string>
 
 #include "base/text.h"
 
 namespace opjoin {
+
+namespace {
+
+char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Whether `name` matches `pattern`, where '*' stands for any run of characters and '?' for
+// one, ignoring the case of ASCII letters, as the platforms' file dialogs match.
+bool MatchesPattern(std::string_view pattern, std::string_view name) {
+  std::size_t p = 0;
+  std::size_t n = 0;
+  std::size_t star = std::string_view::npos;  // the last '*' seen, to fall back to
+  std::size_t star_name = 0;                  // where in `name` that '*' now ends
+  while (n < name.size()) {
+    if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      star_name = n;
+    } else if (p < pattern.size() &&
+               (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+      ++p;
+      ++n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++star_name;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') {
+    ++p;
+  }
+  return p == pattern.size();
+}
+
+}  // namespace
 
 std::vector<FilterEntry> ParseFilterString(std::string_view filter) {
   std::vector<std::string_view> fields;
@@ -36,7 +70,6 @@ const OpenDialogDescription& LogOpenDialog() {
 }
 
 bool MatchesFilter(std::string_view patterns, std::string_view file_name) {
-  const std::string name(file_name);
   while (!patterns.empty()) {
     std::size_t semicolon = patterns.find(';');
     std::string pattern(Trim(patterns.substr(0, semicolon)));
@@ -45,7 +78,7 @@ bool MatchesFilter(std::string_view patterns, std::string_view file_name) {
     if (pattern == "*.*" || pattern == "*") {
       return true;
     }
-    if (!pattern.empty() && ::fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0) {
+    if (!pattern.empty() && MatchesPattern(pattern, file_name)) {
       return true;
     }
   }

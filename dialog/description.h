@@ -22,9 +22,11 @@ inline constexpr unsigned long OFN_NOTESTFILECREATE = 0x10000;  // the file is n
 inline constexpr unsigned long OFN_NONETWORKBUTTON = 0x20000;   // no network places
 inline constexpr unsigned long OFN_ENABLESIZING = 0x800000;     // the dialog can be resized
 
-// What a dialog's DoModal() returns when the user chose a file; anything else is a cancel.
+// What a dialog's DoModal() returns when the user chose a file; anything else is a cancel,
+// except kDialogFailed: the dialog itself failed, and FailureReason() says why.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int kDialogFailed = -1;
 
 struct FilterEntry {
   std::string shown_text;  // "All Files (*.*) ", trailing blank included
@@ -60,6 +62,8 @@ class OpenDialog {
   virtual int DoModal() = 0;
   // The chosen file's absolute path, after DoModal() returned IDOK.
   virtual std::string GetPathName() const = 0;
+  // Why DoModal() returned kDialogFailed.
+  virtual std::string FailureReason() const { return {}; }
 };
 
 }  // namespace opjoin

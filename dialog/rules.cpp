@@ -3,38 +3,24 @@
 #include "base/path.h"
 #include "dialog/description.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace opjoin {
-
-bool FileExists(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0;
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat info;
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 ChoiceRefusal CheckChoice(const std::string& path, unsigned long flags) {
   const std::string folder = FolderOf(path);
   if (!IsFolder(folder)) {
     return (flags & OFN_PATHMUSTEXIST) != 0 ? ChoiceRefusal::kFolderMissing : ChoiceRefusal::kNone;
   }
-  struct stat info;
-  const bool exists = ::stat(path.c_str(), &info) == 0;
-  if (exists && !S_ISREG(info.st_mode)) {
+  const FileKind kind = KindOf(path);
+  if (kind != FileKind::kMissing && kind != FileKind::kRegular) {
     return ChoiceRefusal::kNotAFile;
   }
   if ((flags & OFN_NOREADONLYRETURN) == 0) {
     return ChoiceRefusal::kNone;
   }
-  if (exists && ((info.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)) {
+  if (kind == FileKind::kRegular && IsReadOnlyFile(path)) {
     return ChoiceRefusal::kReadOnlyFile;
   }
-  if (::access(folder.c_str(), W_OK) != 0) {
+  if (!FolderIsWritable(folder)) {
     return ChoiceRefusal::kReadOnlyFolder;
   }
   return ChoiceRefusal::kNone;

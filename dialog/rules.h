@@ -24,7 +24,17 @@ ChoiceRefusal CheckChoice(const std::string& path, unsigned long flags);
 // The text a dialog shows for a refusal of `path`.
 std::string RefusalText(ChoiceRefusal refusal, const std::string& path);
 
+// What the checks ask of the system, in rules_linux.cpp and rules_windows.cpp. Links are
+// followed.
+enum class FileKind { kMissing, kRegular, kFolder, kOther };
+FileKind KindOf(const std::string& path);
 bool FileExists(const std::string& path);
 bool IsFolder(const std::string& path);
+// Linux: no write permission bit, or not writable by this user. Windows: the read-only
+// attribute.
+bool IsReadOnlyFile(const std::string& path);
+// Whether files can be made in `folder`. Windows answers true: there a folder's read-only
+// attribute does not keep files out, and only trying tells what its security allows.
+bool FolderIsWritable(const std::string& folder);
 
 }  // namespace opjoin

@@ -31,6 +31,9 @@ inline constexpr std::string_view kNotRegularFile = "not a regular file";
 inline constexpr std::string_view kRowMissing =
     "%s: block %s has no \"%s\" row; the joined rows may not line up";
 inline constexpr std::string_view kStandardOutputFailed = "cannot write to standard output";
+// Shown on Windows when the program has a console of its own (started from Explorer), which
+// would close with the program before its messages could be read.
+inline constexpr std::string_view kPressEnterToClose = "Press Enter to close.";
 
 // The command line.
 inline constexpr std::string_view kOnlyOneLog = "only one log can be given";

@@ -1,20 +1,14 @@
 #include "front/run.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
+#include "base/console.h"
 #include "base/diagnostic.h"
 #include "base/path.h"
 #include "base/text.h"
 #include "dialog/backend.h"
 #include "extract/listing_scanner.h"
+#include "front/log_file.h"
 #include "front/messages.h"
 #include "output/table_writer.h"
 
@@ -24,31 +18,7 @@ namespace {
 
 // Prints `message` on standard output with its "%s", if any, replaced by `path`.
 void Say(std::string_view message, std::string_view path = {}) {
-  std::string text = Fill(message, {path});
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
-
-// Opens the log for reading into `fd`. Only a regular file is read: a folder, a FIFO or a
-// device would block or never end.
-bool OpenLog(const std::string& path, int* fd, std::string* error) {
-  *fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (*fd < 0) {
-    *error = ErrnoText(errno);
-    return false;
-  }
-  struct stat info;
-  if (::fstat(*fd, &info) != 0) {
-    *error = ErrnoText(errno);
-  } else if (S_ISDIR(info.st_mode)) {
-    *error = ErrnoText(EISDIR);
-  } else if (!S_ISREG(info.st_mode)) {
-    *error = messages::kNotRegularFile;
-  } else {
-    return true;
-  }
-  ::close(*fd);  // only read from, and about to be refused: nothing to lose
-  return false;
+  WriteText(StandardStream::kOutput, Fill(message, {path}));
 }
 
 void WarnRowMissing(const std::string& log_path, std::size_t row, int block) {
@@ -88,9 +58,10 @@ int JoinLog(const std::string& log_path) {
   int block_count = ScanListing(
       log, rows, [&](std::size_t row, int block) { WarnRowMissing(log_path, row, block); });
   bool read = log.Succeeded(&error);
-  if (::close(fd) != 0 && read) {
+  std::string close_error;
+  if (!CloseLog(fd, &close_error) && read) {
     read = false;
-    error = ErrnoText(errno);
+    error = close_error;
   }
   if (!read) {
     Diagnose(log_path, error);
@@ -117,12 +88,15 @@ int Run(const Options& options) {
   std::unique_ptr<OpenDialog> dialog = StartOpenDialog(options.dialog, LogOpenDialog());
   if (!dialog) {
     // The one message on standard error that is not a diagnostic: it stands as it is.
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(messages::kStartupFailure.size()),
-                 messages::kStartupFailure.data());
-    std::fflush(stderr);
+    WriteText(StandardStream::kError, std::string(messages::kStartupFailure) + "\n");
     return kExitStartupFailure;
   }
-  if (dialog->DoModal() != IDOK) {
+  const int result = dialog->DoModal();
+  if (result == kDialogFailed) {
+    Diagnose(dialog->FailureReason());
+    return kExitFailure;
+  }
+  if (result != IDOK) {
     return kExitSuccess;
   }
   return JoinLog(dialog->GetPathName());

@@ -25,7 +25,8 @@ struct TableWrite {
   std::string reason;  // why it failed, for the user
 };
 
-// Writes `rows`, one per line ending in LF, to the table named after `log_path`.
+// Writes `rows`, one per line, to the table named after `log_path`. Lines end in LF on Linux
+// and in CR LF on Windows (table_writer_windows.cpp), as text files do there.
 TableWrite WriteTable(std::string_view log_path, const ParameterRows& rows);
 
 }  // namespace opjoin

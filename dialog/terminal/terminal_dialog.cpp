@@ -1,26 +1,16 @@
 #include "dialog/terminal/terminal_dialog.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <editline/readline.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
-#include <cstring>
-#include <iostream>
+#include <cstdio>
 
 #include "base/diagnostic.h"
-#include "base/malloced.h"
 #include "base/path.h"
 #include "base/text.h"
 #include "dialog/rules.h"
+#include "dialog/terminal/terminal_dialog_platform.h"
 
 // How the dialog's flags take effect here:
 //   OFN_PATHMUSTEXIST     a name whose folder does not exist is refused and asked again.
@@ -64,24 +54,9 @@ std::size_t ParseNumber(std::string_view text) {
   return error == std::errc() && end == text.data() + text.size() ? number : 0;
 }
 
-// Closes a folder whose reading has already failed or was only a test that it opens: the
-// result of closing it then changes nothing.
-struct FolderCloser {
-  void operator()(DIR* dir) const { ::closedir(dir); }
-};
-using FolderHandle = std::unique_ptr<DIR, FolderCloser>;
-
-// `path` with symbolic links, "." and ".." resolved, or unchanged when it cannot be resolved.
-std::string Resolved(const std::string& path) {
-  MallocedChars real(::realpath(path.c_str(), nullptr));
-  return real ? std::string(real.get()) : path;
-}
-
 // `path` (absolute) with its folder part resolved, so that the name returned carries no "..".
 std::string WithResolvedFolder(const std::string& path) {
-  std::size_t slash = path.rfind('/');
-  std::string folder = Resolved(slash == 0 ? "/" : path.substr(0, slash));
-  return AbsolutePath(folder, path.substr(slash + 1));
+  return AbsolutePath(ResolvedPath(FolderOf(path)), FileNameOf(path));
 }
 
 bool ComesFirst(const ListedEntry& a, const ListedEntry& b) {
@@ -93,27 +68,7 @@ bool ComesFirst(const ListedEntry& a, const ListedEntry& b) {
   return a_lower != b_lower ? a_lower < b_lower : a.name < b.name;
 }
 
-std::string HomeOf(std::string_view user) {
-  if (user.empty()) {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0') {
-      return home;
-    }
-    const passwd* entry = ::getpwuid(::getuid());
-    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
-  }
-  const passwd* entry = ::getpwnam(std::string(user).c_str());
-  return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
-}
-
-bool IsOpen(int fd) {
-  return ::fcntl(fd, F_GETFL) != -1;
-}
-
-bool IsOpenForReading(int fd) {
-  int mode = ::fcntl(fd, F_GETFL);
-  return mode != -1 && (mode & O_ACCMODE) != O_WRONLY;
-}
+}  // namespace
 
 // The working folder the dialog starts in. Should it be gone, the dialog starts at "/".
 std::string StartFolder() {
@@ -126,46 +81,19 @@ std::string StartFolder() {
   return "/";
 }
 
-// Tab completion. libedit's callbacks take no context, so the folder that relative names are
-// completed in is kept here while an answer is read.
-const std::string* completion_folder = nullptr;
-
-// The next name that completes `text`, relative to the shown folder unless `text` is absolute
-// or starts with "~"; folders end in "/". libedit's own filename completion finds the names.
-char* NextCompletion(const char* text, int state) {
-  const bool rooted = text[0] == '/' || text[0] == '~';
-  std::string prefix;
-  if (!rooted) {
-    prefix = *completion_folder;
-    if (!prefix.ends_with('/')) {
-      prefix += '/';
-    }
-  }
-  MallocedChars match(rl_filename_completion_function((prefix + text).c_str(), state));
-  if (!match) {
-    return nullptr;
-  }
-  std::string name = std::string(match.get()).substr(prefix.size());
-  if (IsFolder(AbsolutePath(*completion_folder, ExpandHome(name)))) {
-    name += '/';
-  }
-  return ::strdup(name.c_str());
-}
-
-char** CompleteAnswer(const char* text, int, int) {
-  // Our matches are all there is: no fallback to completion in the working folder.
-  rl_attempted_completion_over = 1;
-  return rl_completion_matches(text, NextCompletion);
-}
-
-}  // namespace
-
 std::string ExpandHome(std::string_view path) {
   if (!path.starts_with('~')) {
     return std::string(path);
   }
-  std::size_t slash = path.find('/');
-  std::string home = HomeOf(path.substr(1, slash == std::string_view::npos ? slash : slash - 1));
+  std::size_t slash = 1;
+  while (slash < path.size() && !IsSeparator(path[slash])) {
+    ++slash;
+  }
+  if (slash == path.size()) {
+    slash = std::string_view::npos;
+  }
+  std::string home =
+      HomeFolderOf(path.substr(1, slash == std::string_view::npos ? slash : slash - 1));
   if (home.empty()) {
     return std::string(path);
   }
@@ -175,40 +103,20 @@ std::string ExpandHome(std::string_view path) {
 std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& folder,
                                                           std::string_view patterns,
                                                           std::string& error) {
-  FolderHandle dir(::opendir(folder.c_str()));
-  if (!dir) {
-    error = ErrnoText(errno);
+  std::vector<FolderItem> items;
+  if (!ReadFolder(folder, &items, &error)) {
     return std::nullopt;
   }
   std::vector<ListedEntry> entries;
-  for (;;) {
-    errno = 0;
-    const dirent* entry = ::readdir(dir.get());
-    if (entry == nullptr) {
-      if (errno != 0) {
-        error = ErrnoText(errno);
-        return std::nullopt;
-      }
-      break;
-    }
-    std::string name = entry->d_name;
-    if (name.starts_with('.')) {
+  for (FolderItem& item : items) {
+    if (item.name.starts_with('.')) {
       continue;
     }
-    // A link to nothing, or a name removed meanwhile, offers nothing to open: it is not listed.
-    struct stat info;
-    if (::stat(AbsolutePath(folder, name).c_str(), &info) != 0) {
-      continue;
+    if (item.kind == FolderItem::Kind::kFolder) {
+      entries.push_back({std::move(item.name), true});
+    } else if (item.kind == FolderItem::Kind::kFile && MatchesFilter(patterns, item.name)) {
+      entries.push_back({std::move(item.name), false});
     }
-    if (S_ISDIR(info.st_mode)) {
-      entries.push_back({name, true});
-    } else if (S_ISREG(info.st_mode) && MatchesFilter(patterns, name)) {
-      entries.push_back({name, false});
-    }
-  }
-  if (::closedir(dir.release()) != 0) {
-    error = ErrnoText(errno);
-    return std::nullopt;
   }
   std::sort(entries.begin(), entries.end(), ComesFirst);
   return entries;
@@ -219,13 +127,21 @@ std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt
   if (!(screen_ << prompt << std::flush)) {
     return std::nullopt;  // a dialog that cannot be seen is not answered
   }
-  char* line = nullptr;
-  std::size_t capacity = 0;
-  errno = 0;
-  ssize_t length = ::getline(&line, &capacity, input_);
-  int read_error = errno;
-  MallocedChars owner(line);
-  if (length < 0) {
+  std::string answer;
+  int read_error = 0;
+  for (;;) {
+    errno = 0;
+    int c = std::getc(input_);
+    if (c == EOF) {
+      read_error = errno;
+      break;
+    }
+    answer += static_cast<char>(c);
+    if (c == '\n') {
+      break;
+    }
+  }
+  if (answer.empty()) {
     screen_ << '\n';
     if (!std::feof(input_)) {
       screen_ << "opjoin: cannot read standard input: " << ErrnoText(read_error) << '\n';
@@ -233,7 +149,6 @@ std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt
     screen_ << std::flush;
     return std::nullopt;
   }
-  std::string answer(line, static_cast<std::size_t>(length));
   if (answer.ends_with('\n')) {
     answer.pop_back();
   }
@@ -243,34 +158,6 @@ std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt
   // Nothing echoes a line read from a pipe: show it, so the screen reads as the dialog went.
   screen_ << answer << '\n' << std::flush;
   return answer;
-}
-
-EditedAnswerSource::EditedAnswerSource() {
-  rl_readline_name = "opjoin";
-  rl_instream = stdin;
-  rl_outstream = stderr;
-  // An answer is one name, blanks and all: complete the whole line, unquoted.
-  rl_basic_word_break_characters = "";
-  rl_attempted_completion_function = CompleteAnswer;
-  rl_completion_append_character = '\0';
-  using_history();
-}
-
-std::optional<std::string> EditedAnswerSource::ReadAnswer(std::string_view prompt,
-                                                          const std::string& folder) {
-  completion_folder = &folder;
-  MallocedChars line(::readline(std::string(prompt).c_str()));
-  completion_folder = nullptr;
-  if (!line) {
-    // End of input (or a read error, which libedit does not tell apart): leave the prompt's
-    // line. The dialog is cancelled either way, so a failed write changes nothing.
-    std::fputc('\n', stderr);
-    return std::nullopt;
-  }
-  if (!Trim(line.get()).empty()) {
-    add_history(line.get());
-  }
-  return std::string(line.get());
 }
 
 TerminalDialog::TerminalDialog(OpenDialogDescription description, std::string folder,
@@ -390,13 +277,11 @@ TerminalDialog::Outcome TerminalDialog::PickListed(std::string_view number) {
 }
 
 TerminalDialog::Outcome TerminalDialog::Enter(const std::string& folder) {
-  std::string resolved = Resolved(folder);
-  FolderHandle dir(::opendir(resolved.c_str()));
-  if (!dir) {
-    const int error = errno;
-    return Say(resolved + "\nThis folder cannot be opened: " + ErrnoText(error) + ".\n")
-               ? Outcome::kAskAgain
-               : Outcome::kCancelled;
+  std::string resolved = ResolvedPath(folder);
+  std::string error;
+  if (!CanOpenFolder(resolved, &error)) {
+    return Say(resolved + "\nThis folder cannot be opened: " + error + ".\n") ? Outcome::kAskAgain
+                                                                              : Outcome::kCancelled;
   }
   folder_ = resolved;
   return Outcome::kRedraw;
@@ -431,20 +316,6 @@ TerminalDialog::Outcome TerminalDialog::AskToCreate(const std::string& path) {
     return Outcome::kChosen;
   }
   return Outcome::kAskAgain;
-}
-
-std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description) {
-  if (!IsOpenForReading(STDIN_FILENO) || !IsOpen(STDERR_FILENO)) {
-    return nullptr;
-  }
-  std::unique_ptr<AnswerSource> answers;
-  if (::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)) {
-    answers = std::make_unique<EditedAnswerSource>();
-  } else {
-    answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr);
-  }
-  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers),
-                                          std::cerr);
 }
 
 }  // namespace opjoin

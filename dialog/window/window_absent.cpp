@@ -3,7 +3,7 @@
 
 namespace opjoin {
 
-bool HasWindowDialog() {
+bool WindowDialogMayShow() {
   return false;
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "dialog/window/qt_window_dialog.h"
@@ -51,10 +52,15 @@ void* LoadModule(std::string& error) {
   return nullptr;
 }
 
+bool IsSet(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && *value != '\0';
+}
+
 }  // namespace
 
-bool HasWindowDialog() {
-  return true;
+bool WindowDialogMayShow() {
+  return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
 }
 
 std::unique_ptr<OpenDialog> StartWindowDialog(const OpenDialogDescription& description) {

@@ -1,0 +1,183 @@
+// The terminal dialog on Linux: folders read with readdir, answers edited with libedit on a
+// terminal.
+#include <dirent.h>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <editline/readline.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "base/diagnostic.h"
+#include "base/malloced.h"
+#include "base/path.h"
+#include "base/text.h"
+#include "dialog/rules.h"
+#include "dialog/terminal/terminal_dialog.h"
+#include "dialog/terminal/terminal_dialog_platform.h"
+
+namespace opjoin {
+
+namespace {
+
+// Closes a folder whose reading has already failed or was only a test that it opens: the
+// result of closing it then changes nothing.
+struct FolderCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+using FolderHandle = std::unique_ptr<DIR, FolderCloser>;
+
+bool IsOpen(int fd) {
+  return ::fcntl(fd, F_GETFL) != -1;
+}
+
+bool IsOpenForReading(int fd) {
+  int mode = ::fcntl(fd, F_GETFL);
+  return mode != -1 && (mode & O_ACCMODE) != O_WRONLY;
+}
+
+// Tab completion. libedit's callbacks take no context, so the folder that relative names are
+// completed in is kept here while an answer is read.
+const std::string* completion_folder = nullptr;
+
+// The next name that completes `text`, relative to the shown folder unless `text` is absolute
+// or starts with "~"; folders end in "/". libedit's own filename completion finds the names.
+char* NextCompletion(const char* text, int state) {
+  const bool rooted = text[0] == '/' || text[0] == '~';
+  std::string prefix;
+  if (!rooted) {
+    prefix = *completion_folder;
+    if (!prefix.ends_with('/')) {
+      prefix += '/';
+    }
+  }
+  MallocedChars match(rl_filename_completion_function((prefix + text).c_str(), state));
+  if (!match) {
+    return nullptr;
+  }
+  std::string name = std::string(match.get()).substr(prefix.size());
+  if (IsFolder(AbsolutePath(*completion_folder, ExpandHome(name)))) {
+    name += '/';
+  }
+  return ::strdup(name.c_str());
+}
+
+char** CompleteAnswer(const char* text, int, int) {
+  // Our matches are all there is: no fallback to completion in the working folder.
+  rl_attempted_completion_over = 1;
+  return rl_completion_matches(text, NextCompletion);
+}
+
+}  // namespace
+
+bool ReadFolder(const std::string& folder, std::vector<FolderItem>* items, std::string* error) {
+  FolderHandle dir(::opendir(folder.c_str()));
+  if (!dir) {
+    *error = ErrnoText(errno);
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir.get());
+    if (entry == nullptr) {
+      if (errno != 0) {
+        *error = ErrnoText(errno);
+        return false;
+      }
+      break;
+    }
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") {
+      continue;
+    }
+    struct stat info;
+    if (::stat(AbsolutePath(folder, name).c_str(), &info) != 0) {
+      continue;
+    }
+    FolderItem::Kind kind = S_ISDIR(info.st_mode)   ? FolderItem::Kind::kFolder
+                            : S_ISREG(info.st_mode) ? FolderItem::Kind::kFile
+                                                    : FolderItem::Kind::kOther;
+    items->push_back({std::move(name), kind});
+  }
+  if (::closedir(dir.release()) != 0) {
+    *error = ErrnoText(errno);
+    return false;
+  }
+  return true;
+}
+
+bool CanOpenFolder(const std::string& folder, std::string* error) {
+  FolderHandle dir(::opendir(folder.c_str()));
+  if (!dir) {
+    *error = ErrnoText(errno);
+    return false;
+  }
+  return true;
+}
+
+std::string ResolvedPath(const std::string& path) {
+  MallocedChars real(::realpath(path.c_str(), nullptr));
+  return real ? std::string(real.get()) : path;
+}
+
+std::string HomeFolderOf(std::string_view user) {
+  if (user.empty()) {
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0') {
+      return home;
+    }
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+  }
+  const passwd* entry = ::getpwnam(std::string(user).c_str());
+  return entry != nullptr && entry->pw_dir != nullptr ? entry->pw_dir : "";
+}
+
+EditedAnswerSource::EditedAnswerSource() {
+  rl_readline_name = "opjoin";
+  rl_instream = stdin;
+  rl_outstream = stderr;
+  // An answer is one name, blanks and all: complete the whole line, unquoted.
+  rl_basic_word_break_characters = "";
+  rl_attempted_completion_function = CompleteAnswer;
+  rl_completion_append_character = '\0';
+  using_history();
+}
+
+std::optional<std::string> EditedAnswerSource::ReadAnswer(std::string_view prompt,
+                                                          const std::string& folder) {
+  completion_folder = &folder;
+  MallocedChars line(::readline(std::string(prompt).c_str()));
+  completion_folder = nullptr;
+  if (!line) {
+    // End of input (or a read error, which libedit does not tell apart): leave the prompt's
+    // line. The dialog is cancelled either way, so a failed write changes nothing.
+    std::fputc('\n', stderr);
+    return std::nullopt;
+  }
+  if (!Trim(line.get()).empty()) {
+    add_history(line.get());
+  }
+  return std::string(line.get());
+}
+
+std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description) {
+  if (!IsOpenForReading(STDIN_FILENO) || !IsOpen(STDERR_FILENO)) {
+    return nullptr;
+  }
+  std::unique_ptr<AnswerSource> answers;
+  if (::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)) {
+    answers = std::make_unique<EditedAnswerSource>();
+  } else {
+    answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr);
+  }
+  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers),
+                                          std::cerr);
+}
+
+}  // namespace opjoin
