@@ -18,8 +18,10 @@ constexpr int kOurIdOk = opjoin::IDOK;
 
 #include <windows.h>
 
+#include <cderr.h>
 #include <commdlg.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
