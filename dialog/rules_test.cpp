@@ -2,8 +2,6 @@
 
 #include "dialog/description.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include "tests/support/temp_dir.h"
@@ -18,7 +16,11 @@ TEST(CheckChoice, RefusesWhatTheFlagsSay) {
   TempDir dir;
   WriteFile(dir / "rw.out", "");
   WriteFile(dir / "ro.out", "");
-  ASSERT_EQ(::chmod((dir / "ro.out").c_str(), 0444), 0);
+  // On Windows, the read-only attribute.
+  using std::filesystem::perms;
+  std::filesystem::permissions(dir / "ro.out",
+                               perms::owner_write | perms::group_write | perms::others_write,
+                               std::filesystem::perm_options::remove);
   const unsigned long all = OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN;
   struct Case {
     std::string path;

@@ -1,12 +1,10 @@
 // A fresh folder for one test, removed with everything in it afterwards.
 #pragma once
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -17,17 +15,27 @@ namespace opjoin::testing {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "opjoin-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+      std::filesystem::path candidate = std::filesystem::temp_directory_path() /
+                                        ("opjoin-test-" + std::to_string(random() % 1000000000));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) {
+        std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace);
+        path_ = candidate.string();
+      }
+    }
+    if (path_.empty()) {
       throw std::runtime_error("cannot make a temporary folder");
     }
-    path_ = pattern;
   }
   ~TempDir() {
     std::error_code ignored;
     // Restore write access where a test took it away, so that everything can be removed.
     for (auto& entry : std::filesystem::recursive_directory_iterator(path_, ignored)) {
-      ::chmod(entry.path().c_str(), 0700);
+      std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
     }
     std::filesystem::remove_all(path_, ignored);
   }

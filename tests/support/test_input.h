@@ -1,9 +1,9 @@
-// An in-memory file with given bytes, for feeding a LineReader in tests.
+// An unnamed temporary file with given bytes, for feeding a LineReader in tests.
 #pragma once
 
-#include <sys/mman.h>
-#include <unistd.h>
+#include <stdio.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <string_view>
 
@@ -11,20 +11,20 @@ namespace opjoin {
 
 class TestInput {
  public:
-  explicit TestInput(std::string_view bytes) : fd_(memfd_create("log", MFD_CLOEXEC)) {
-    if (fd_ < 0 || ::write(fd_, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
-        ::lseek(fd_, 0, SEEK_SET) != 0) {
+  explicit TestInput(std::string_view bytes) : file_(std::tmpfile()) {
+    if (file_ == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size() ||
+        std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0) {
       throw std::runtime_error("cannot make test input");
     }
   }
-  ~TestInput() { ::close(fd_); }
+  ~TestInput() { std::fclose(file_); }
   TestInput(const TestInput&) = delete;
   TestInput& operator=(const TestInput&) = delete;
 
-  int fd() const { return fd_; }
+  int fd() const { return fileno(file_); }
 
  private:
-  int fd_;
+  std::FILE* file_;
 };
 
 }  // namespace opjoin
