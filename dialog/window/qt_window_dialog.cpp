@@ -167,10 +167,6 @@ class PatternFilterProxy final : public QSortFilterProxyModel {
   std::string patterns_;
 };
 
-QString CreateQuestion(const std::string& path) {
-  return FromLocalPath(path) + "\nThis file does not exist.\nCreate the file?";
-}
-
 class LogFileDialog final : public QFileDialog {
  public:
   explicit LogFileDialog(const OpenDialogDescription& description);
@@ -185,7 +181,7 @@ class LogFileDialog final : public QFileDialog {
  private:
   void ShowFilterEntries();
   void UseFilterEntry(int index);
-  bool AllowedToCreate(const std::string& path);
+  bool AllowedToCreate(const ChoiceDecision& decision);
 
   const OpenDialogDescription& description_;
   PatternFilterProxy* proxy_;  // owned by the dialog
@@ -202,7 +198,8 @@ LogFileDialog::LogFileDialog(const OpenDialogDescription& description)
   setAcceptMode(QFileDialog::AcceptOpen);
   setFileMode(QFileDialog::AnyFile);  // names that do not exist reach accept()
   setSupportedSchemes({QStringLiteral("file")});
-  setDefaultSuffix(QString::fromStdString(description.default_extension));
+  // The default extension is the shared rules' to add (DecideChoice): Qt's own default
+  // suffix would be added even to a name that exists without one.
   setSizeGripEnabled((description.flags & OFN_ENABLESIZING) != 0);
   setProxyModel(proxy_);
   ShowFilterEntries();
@@ -238,32 +235,34 @@ void LogFileDialog::accept() {
   if (files.isEmpty()) {
     return;
   }
-  std::string path = ToLocalPath(files.first());
-  if (IsFolder(path)) {
-    QFileDialog::accept();  // opens the folder
-    return;
+  const ChoiceDecision decision = DecideChoice(ToLocalPath(files.first()), description_);
+  switch (decision.action) {
+    case ChoiceDecision::Action::kEnterFolder:
+      QFileDialog::accept();  // opens the folder
+      return;
+    case ChoiceDecision::Action::kRefuse:
+      QMessageBox::warning(this, windowTitle(), FromLocalPath(decision.text));
+      return;
+    case ChoiceDecision::Action::kAskToCreate:
+      if (!AllowedToCreate(decision)) {
+        return;
+      }
+      break;
+    case ChoiceDecision::Action::kAccept:
+      break;
   }
-  path = WithDefaultExtension(path, description_.default_extension);
-  const ChoiceRefusal refusal = CheckChoice(path, description_.flags);
-  if (refusal != ChoiceRefusal::kNone) {
-    QMessageBox::warning(this, windowTitle(), FromLocalPath(RefusalText(refusal, path)));
-    return;
-  }
-  if (!FileExists(path) && !AllowedToCreate(path)) {
-    return;
-  }
-  choice_ = path;
+  choice_ = decision.path;
   QDialog::accept();
 }
 
 // A name that does not exist is taken only when the user says it may be created. The dialog
 // itself never creates it.
-bool LogFileDialog::AllowedToCreate(const std::string& path) {
-  if ((description_.flags & OFN_CREATEPROMPT) == 0) {
-    return true;
-  }
-  return QMessageBox::question(this, windowTitle(), CreateQuestion(path),
-                               QMessageBox::Yes | QMessageBox::No,
+bool LogFileDialog::AllowedToCreate(const ChoiceDecision& decision) {
+  const QString question =
+      FromLocalPath(decision.text) + "\n" +
+      QString::fromUtf8(dialog_text::kCreateQuestion.data(),
+                        static_cast<qsizetype>(dialog_text::kCreateQuestion.size()));
+  return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::Yes) == QMessageBox::Yes;
 }
 
