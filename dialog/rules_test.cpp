@@ -12,15 +12,18 @@ namespace {
 using testing::TempDir;
 using testing::WriteFile;
 
+// Takes away the write permission; on Windows, sets the read-only attribute.
+void MakeReadOnly(const std::string& path) {
+  using std::filesystem::perms;
+  std::filesystem::permissions(path, perms::owner_write | perms::group_write | perms::others_write,
+                               std::filesystem::perm_options::remove);
+}
+
 TEST(CheckChoice, RefusesWhatTheFlagsSay) {
   TempDir dir;
   WriteFile(dir / "rw.out", "");
   WriteFile(dir / "ro.out", "");
-  // On Windows, the read-only attribute.
-  using std::filesystem::perms;
-  std::filesystem::permissions(dir / "ro.out",
-                               perms::owner_write | perms::group_write | perms::others_write,
-                               std::filesystem::perm_options::remove);
+  MakeReadOnly(dir / "ro.out");
   const unsigned long all = OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN;
   struct Case {
     std::string path;
@@ -39,6 +42,39 @@ TEST(CheckChoice, RefusesWhatTheFlagsSay) {
   for (const Case& c : cases) {
     EXPECT_EQ(CheckChoice(c.path, c.flags), c.refusal) << c.path << " flags " << c.flags;
   }
+}
+
+TEST(DecideChoice, EntersFoldersAddsTheExtensionRefusesOrAsksAsTheFlagsSay) {
+  TempDir dir;
+  WriteFile(dir / "inv.dat", "");
+  WriteFile(dir / "README", "");
+  WriteFile(dir / "ro.out", "");
+  MakeReadOnly(dir / "ro.out");
+  ASSERT_TRUE(std::filesystem::create_directory(dir / "sim"));
+  using Action = ChoiceDecision::Action;
+  struct Case {
+    std::string chosen;
+    Action action;
+    std::string path;
+  };
+  const Case cases[] = {
+      {dir / "sim", Action::kEnterFolder, dir / "sim"},
+      {dir / "inv", Action::kAccept, dir / "inv.dat"},       // the extension is added
+      {dir / "README", Action::kAccept, dir / "README"},     // an existing name is kept
+      {dir / "new", Action::kAskToCreate, dir / "new.dat"},  // then the create question
+      {dir / "new.", Action::kAskToCreate, dir / "new."},    // a bare dot is an extension
+      {dir / "ro.out", Action::kRefuse, dir / "ro.out"},
+      {dir / "none/x.out", Action::kRefuse, dir / "none/x.out"},
+  };
+  for (const Case& c : cases) {
+    ChoiceDecision decision = DecideChoice(c.chosen, LogOpenDialog());
+    EXPECT_EQ(decision.action, c.action) << c.chosen;
+    EXPECT_EQ(decision.path, c.path) << c.chosen;
+  }
+  EXPECT_EQ(DecideChoice(dir / "new", LogOpenDialog()).text,
+            dir / "new.dat" + "\nThis file does not exist.");
+  EXPECT_EQ(DecideChoice(dir / "ro.out", LogOpenDialog()).text,
+            dir / "ro.out" + "\nThis file is read-only. Choose another file.");
 }
 
 }  // namespace

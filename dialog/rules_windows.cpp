@@ -1,7 +1,8 @@
-#include <windows.h>
-
 #include "base/wide_windows.h"
 #include "dialog/rules.h"
+
+// After the dialog's description, whose IDOK and OFN_* the system's header makes macros.
+#include <windows.h>
 
 namespace opjoin {
 

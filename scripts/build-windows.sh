@@ -38,7 +38,7 @@ if [[ ${#missing[@]} -gt 0 ]]; then
 fi
 
 jobs=$(nproc)
-configure=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release -DOPJOIN_TESTS=$tests)
+configure=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release "-DOPJOIN_TESTS=$tests")
 if [[ $tests == ON ]]; then
   gtest_build=$build/googletest-build
   gtest_prefix=$build/googletest

@@ -56,10 +56,10 @@ class WindowsTerminalDialogTest : public ::testing::Test {
 
 TEST_F(WindowsTerminalDialogTest, ListsFoldersThenMatchingFilesIgnoringCase) {
   std::string error;
-  auto listed = ListFolderEntries(root_, "*.out; *.dat", error);
-  ASSERT_TRUE(listed) << error;
+  std::vector<ListedEntry> listed;
+  ASSERT_TRUE(ListFolderEntries(root_, "*.out; *.dat", &listed, &error)) << error;
   std::string names;
-  for (const ListedEntry& entry : *listed) {
+  for (const ListedEntry& entry : listed) {
     names += entry.name + (entry.is_folder ? "\\ " : " ");
   }
   EXPECT_EQ(names, "Sim\\ B.DAT inv.out ");

@@ -7,9 +7,10 @@
 #   With SCREENSHOT, the dialog as it first shows is saved there (needs ImageMagick's import).
 set -euo pipefail
 
-readonly exe=$(realpath "$1")
+exe=$(realpath "$1")
 readonly screenshot=${2:-}
-readonly examples=$(cd "$(dirname "$0")/../../examples" && pwd)
+examples=$(cd "$(dirname "$0")/../../examples" && pwd)
+readonly exe examples
 readonly title="Load SmartSpice Log File"
 passed=0
 failed=0
@@ -64,7 +65,10 @@ start() {
   cp "$examples/inv.out" "$case_dir/"
   (cd "$case_dir" && exec wine "$exe") >"$work/out" 2>"$work/err" &
   opjoin_pid=$!
-  dialog=$(wait_for_windows 1) || { check "$1: the dialog appears" "no window titled '$title'"; return 1; }
+  if ! dialog=$(wait_for_windows 1); then
+    check "$1: the dialog appears" "no window titled '$title'; output: $(cat "$work/out" "$work/err")"
+    return 1
+  fi
   xdotool windowactivate --sync "$dialog" 2>/dev/null || xdotool windowfocus --sync "$dialog"
   sleep 0.5  # the file name box takes the keyboard once the dialog has settled
 }

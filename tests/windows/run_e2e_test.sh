@@ -7,8 +7,9 @@
 # Usage: run_e2e_test.sh OPJOIN_EXE
 set -euo pipefail
 
-readonly exe=$(realpath "$1")
-readonly examples=$(cd "$(dirname "$0")/../../examples" && pwd)
+exe=$(realpath "$1")
+examples=$(cd "$(dirname "$0")/../../examples" && pwd)
+readonly exe examples
 passed=0
 failed=0
 
@@ -145,8 +146,8 @@ expect "a read-only table is refused" 2 \
   "the file is read-only"
 problems=()
 [[ $(cat "$case_dir/inv.jtb") == $'old table\r' ]] || problems+=("the old table was changed")
-[[ $(ls -A "$case_dir" | grep -cv '^\.\(out\|err\|status\)$') == 2 ]] ||
-  problems+=("left behind: $(ls -A "$case_dir")")
+left=$(cd "$case_dir" && find . -mindepth 1 ! -name .out ! -name .err ! -name .status | sort)
+[[ $left == $'./inv.jtb\n./inv.out' ]] || problems+=("left behind: $left")
 check "the read-only table and its folder are as they were" "${problems[@]}"
 
 new_case same-as-log
