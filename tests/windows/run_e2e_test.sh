@@ -156,6 +156,44 @@ run inv.jtb
 expect "a log named like its table" 2 \
   "Refusing to write output file $(windows_path "$case_dir/inv.jtb"): it is the log file itself."$'\r\n'
 
+# Ctrl-C while the table is written: wine hands SIGINT to the program as a console control
+# event. A log of some 200 MB gives a table that takes long enough to write to catch it.
+new_case interrupted
+awk 'BEGIN {
+  split("element model vds vgs vbs vth vdsat id gds gm gmbs cgs cgd capbd weff leff", rows, " ")
+  cells = ""
+  for (c = 0; c < 110; c++) cells = cells "  1.234e-03"
+  print "subckt"
+  for (b = 0; b < 10000; b++) {
+    print ""
+    for (r = 1; r <= 16; r++) printf "%-10s%s\n", rows[r], cells
+  }
+  print "Total elapsed time 1.0"
+}' >"$case_dir/big.out"
+printf 'old table\r\n' >"$case_dir/big.jtb"
+(cd "$case_dir" && exec wine "$exe" big.out) >/dev/null 2>&1 &
+opjoin_pid=$!
+temp=""
+for _ in $(seq 3000); do
+  temp=$(cd "$case_dir" && find . -maxdepth 1 -name '.opjoin-*')
+  [[ -n $temp ]] && break
+  kill -0 "$opjoin_pid" 2>/dev/null || break
+  sleep 0.005
+done
+problems=()
+if [[ -n $temp ]]; then
+  kill -INT "$opjoin_pid"
+  wait "$opjoin_pid" || true
+  [[ $(cat "$case_dir/big.jtb") == $'old table\r' ]] || problems+=("the old table was changed")
+  left=$(cd "$case_dir" && find . -maxdepth 1 -name '.opjoin-*')
+  [[ -z $left ]] || problems+=("the temporary file $left was left behind")
+else
+  wait "$opjoin_pid" || true
+  problems+=("no temporary file was seen while the table was written")
+fi
+check "Ctrl-C during the write removes the temporary file and keeps the old table" "${problems[@]}"
+rm -f "$case_dir"/big.*
+
 new_case version
 run --version
 expect "--version" 0 $'opjoin 1.0.0\r\n'
