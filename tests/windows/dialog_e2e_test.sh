@@ -158,5 +158,27 @@ if start create; then
   check "a missing file brings the create question; yes returns its name" "${problems[@]}"
 fi
 
+# Started with a console of its own, as from Explorer (here with "start", which makes one), the
+# program waits for Enter after its work, so that its console stays open to be read. Nothing
+# here can type into that console, so the test sees it waiting and then ends the wine session
+# of this test's own prefix.
+case_dir=$work/own-console
+mkdir -p "$case_dir"
+cp "$examples/inv.out" "$case_dir/"
+wine start /wait /unix "$exe" "$(windows_path "$case_dir/inv.out")" >"$work/out" 2>"$work/err" &
+opjoin_pid=$!
+for _ in $(seq 300); do
+  [[ -f $case_dir/inv.jtb ]] && break
+  sleep 0.1
+done
+problems=()
+[[ -f $case_dir/inv.jtb ]] || problems+=("inv.jtb was not written")
+sleep 2
+kill -0 "$opjoin_pid" 2>/dev/null || problems+=("it ended without waiting for Enter")
+wineserver -k 2>/dev/null || true
+wait "$opjoin_pid" 2>/dev/null || true
+opjoin_pid=""
+check "with a console of its own it waits for Enter after its work" "${problems[@]}"
+
 echo "$passed passed, $failed failed"
 [[ $failed -eq 0 ]]
