@@ -1,5 +1,7 @@
 #include "base/path.h"
 
+#include <algorithm>
+
 namespace opjoin {
 
 std::string FolderOf(std::string_view path) {
@@ -58,12 +60,34 @@ std::string AbsolutePath(std::string_view base, std::string_view path) {
 }
 
 std::string AbsoluteFromWorkingFolder(std::string_view path) {
-  if (IsAbsolute(path)) {
-    return AbsolutePath("/", path);
-  }
-  std::string folder;
+  std::string folder = "/";
   std::string error;
-  return WorkingFolder(&folder, &error) ? AbsolutePath(folder, path) : std::string(path);
+  if (!IsAbsolute(path) && !WorkingFolder(&folder, &error)) {
+    return std::string(path);
+  }
+  std::string absolute = AbsolutePath(folder, path);
+  const bool names_folder = path.ends_with('/') || path.ends_with("/.") || path == ".";
+  if (names_folder && !absolute.ends_with('/')) {
+    absolute += '/';
+  }
+  return absolute;
+}
+
+std::vector<std::string> PathComponents(std::string_view path) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t slash = std::min(path.find('/', start), path.size());
+    std::string_view name = path.substr(start, slash - start);
+    if (!name.empty() && name != ".") {
+      names.emplace_back(name);
+    }
+    start = slash + 1;
+  }
+  if (path.ends_with('/')) {
+    names.emplace_back(".");
+  }
+  return names;
 }
 
 }  // namespace opjoin

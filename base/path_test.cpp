@@ -51,5 +51,36 @@ TEST(AbsolutePath, JoinsRelativePathsAndDropsDotComponents) {
   }
 }
 
+TEST(AbsoluteFromWorkingFolder, KeepsTheSlashOfAPathThatNamesAFolder) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"/tmp/sim.out", "/tmp/sim.out"},
+      {"/tmp/sim.out/", "/tmp/sim.out/"},
+      {"/tmp/sim.out/.", "/tmp/sim.out/"},
+      {"/tmp//sim.out//", "/tmp/sim.out/"},
+      {"/", "/"},
+  };
+  for (auto [given, absolute] : cases) {
+    EXPECT_EQ(AbsoluteFromWorkingFolder(given), absolute) << given;
+  }
+}
+
+TEST(PathComponents, SplitsAtSlashesAndKeepsAFolderAtTheEnd) {
+  struct Case {
+    std::string_view path;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {"inv.jtb", {"inv.jtb"}},
+      {"../tables/./inv.jtb", {"..", "tables", "inv.jtb"}},
+      {"/tmp//inv.jtb", {"tmp", "inv.jtb"}},
+      {"tables/", {"tables", "."}},
+      {"/", {"."}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PathComponents(c.path), c.names) << c.path;
+  }
+}
+
 }  // namespace
 }  // namespace opjoin

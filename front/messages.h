@@ -23,6 +23,8 @@ inline constexpr std::string_view kTableNotOpened =
     "Failed to write data to output file %s because it did not open.";
 inline constexpr std::string_view kTableNotWritten =
     "Failed to write data to output file %s; the file was left as it was.\n";
+inline constexpr std::string_view kTableDamaged =
+    "Failed to write data to output file %s part way; the file may be incomplete.\n";
 inline constexpr std::string_view kTableIsLog =
     "Refusing to write output file %s: it is the log file itself.\n";
 

@@ -16,6 +16,7 @@
 #include "dialog/backend.h"
 #include "extract/listing_scanner.h"
 #include "front/messages.h"
+#include "output/output_name.h"
 #include "output/table_writer.h"
 
 namespace opjoin {
@@ -55,20 +56,32 @@ void WarnRowMissing(const std::string& log_path, std::size_t row, int block) {
   Warn(Fill(messages::kRowMissing, {log_path, std::to_string(block), KeywordTable[row]}));
 }
 
-int ReportTable(const TableWrite& write) {
-  switch (write.status) {
-    case WriteStatus::kWritten:
-      return kExitSuccess;
-    case WriteStatus::kNotOpened:
-      Diagnose(write.output_name, write.reason);
-      Say(messages::kTableNotOpened, write.output_name);
+// Writes the table of `log_path` and says what went wrong. Returns the exit status.
+int WriteAndReport(const std::string& log_path, const ParameterRows& rows) {
+  WriteFailure failure;
+  std::string error;
+  if (WriteTable(log_path, rows, &failure, &error)) {
+    return kExitSuccess;
+  }
+  const std::string output_name = OutputNameFor(log_path);
+  switch (failure) {
+    case WriteFailure::kNotOpened:
+      Diagnose(output_name, error);
+      Say(messages::kTableNotOpened, output_name);
       break;
-    case WriteStatus::kSameAsLog:
-      Say(messages::kTableIsLog, write.output_name);
+    case WriteFailure::kSameAsLog:
+      Say(messages::kTableIsLog, output_name);
       break;
-    case WriteStatus::kWriteFailed:
-      Diagnose(write.output_name, write.reason);
-      Say(messages::kTableNotWritten, write.output_name);
+    case WriteFailure::kNotWritten:
+      Diagnose(output_name, error);
+      Say(messages::kTableNotWritten, output_name);
+      break;
+    case WriteFailure::kDamaged:
+      Diagnose(output_name, error);
+      Say(messages::kTableDamaged, output_name);
+      break;
+    case WriteFailure::kNotSynced:
+      Diagnose(output_name, error);
       break;
   }
   return kExitFailure;
@@ -105,7 +118,7 @@ int JoinLog(const std::string& log_path) {
     Say(messages::kNoCompleteBlock);
     return kExitFailure;
   }
-  return ReportTable(WriteTable(log_path, rows));
+  return WriteAndReport(log_path, rows);
 }
 
 }  // namespace
