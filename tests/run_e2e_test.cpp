@@ -101,6 +101,8 @@ TEST(Run, ReportsEachFailureWithItsMessageAndStatus) {
   const Case cases[] = {
       {dir / "missing.out", "Failure opening file: " + (dir / "missing.out") + ". Quits."},
       {dir / "folder.out", "Failure opening file: " + (dir / "folder.out") + ". Quits."},
+      // A file named as a folder, as the shell and open() refuse it.
+      {dir / "self.jtb/", "Failure opening file: " + (dir / "self.jtb/") + ". Quits."},
       {dir / "plain.out", "\nFailed to find start delimiter. Probably bad input file!\n"},
       {dir / "short.out", "\nFailed to find a complete listing block. Probably bad input file!\n"},
       {dir / "ro.out",
