@@ -25,10 +25,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QSortFilterProxyModel>
 #include <QString>
 #include <QStringList>
+#include <QTreeView>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -180,6 +182,7 @@ class LogFileDialog final : public QFileDialog {
 
  private:
   void ShowFilterEntries();
+  void SizeForReading();
   void UseFilterEntry(int index);
   bool AllowedToCreate(const ChoiceDecision& decision);
 
@@ -203,6 +206,23 @@ LogFileDialog::LogFileDialog(const OpenDialogDescription& description)
   setSizeGripEnabled((description.flags & OFN_ENABLESIZING) != 0);
   setProxyModel(proxy_);
   ShowFilterEntries();
+  SizeForReading();
+}
+
+// Opens large enough, and widens the detail view's columns to their contents whenever a folder
+// has been read, so that a file's size, type and date read whole.
+void LogFileDialog::SizeForReading() {
+  resize(900, 540);
+  auto* view = findChild<QTreeView*>();
+  auto* files = static_cast<QFileSystemModel*>(proxy_->sourceModel());
+  if (view == nullptr || files == nullptr) {
+    return;
+  }
+  connect(files, &QFileSystemModel::directoryLoaded, view, [view] {
+    for (int column = 1; column < view->header()->count(); ++column) {
+      view->resizeColumnToContents(column);
+    }
+  });
 }
 
 void LogFileDialog::ShowFilterEntries() {
