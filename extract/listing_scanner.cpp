@@ -30,12 +30,19 @@ bool FindStartDelimiter(LineReader& log) {
 }
 
 // Makes room in `row` for about `piece` more bytes. Every later block lengthens a row by about
-// the same amount, so a row grows to many times its first length; growing its capacity fourfold
-// instead of the library's twofold copies less and touches fewer fresh pages of memory.
+// the same amount, so a row grows to many times its first length. Its capacity grows by a
+// quarter at a time, not the library's doubling: the rows then hold at most a quarter more than
+// the table, and growing one costs its old and new copies at once, so the memory a listing
+// needs stays within about 1.3 to 1.45 times its table.
 void GrowFor(std::string& row, std::size_t piece) {
-  if (row.capacity() - row.size() < piece) {
-    row.reserve(std::max(row.capacity() * 4, row.size() + piece));
+  if (row.capacity() - row.size() >= piece) {
+    return;
   }
+  // A fresh string: reserve() on the row itself would at least double it (libstdc++).
+  std::string grown;
+  grown.reserve(std::max(row.size() + row.size() / 4, row.size() + piece));
+  grown = row;
+  row.swap(grown);
 }
 
 // Moves to the next line that can matter while row `row` is sought: one that may begin with the

@@ -1,5 +1,6 @@
 // opjoin: joins the MOS operating-point listing of a SmartSpice log into a table file.
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -46,5 +47,10 @@ int main(int argc, char** argv) {
     case Options::Action::kRun:
       break;
   }
-  return FinishOutput(opjoin::Run(options));
+  try {
+    return FinishOutput(opjoin::Run(options));
+  } catch (const std::bad_alloc&) {  // a run that joins a log says so itself, naming the log
+    opjoin::Diagnose(opjoin::messages::kOutOfMemoryAtAll);
+    return opjoin::kExitFailure;
+  }
 }

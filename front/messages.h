@@ -32,6 +32,10 @@ inline constexpr std::string_view kTableIsLog =
 inline constexpr std::string_view kNotRegularFile = "not a regular file";
 inline constexpr std::string_view kRowMissing =
     "%s: block %s has no \"%s\" row; the joined rows may not line up";
+inline constexpr std::string_view kMoreRowsMissing =
+    "%s: %s more rows are missing from blocks; the joined rows may not line up";
+inline constexpr std::string_view kOutOfMemory = "not enough memory to join the listing";
+inline constexpr std::string_view kOutOfMemoryAtAll = "not enough memory";
 inline constexpr std::string_view kStandardOutputFailed = "cannot write to standard output";
 
 // The command line.

@@ -9,10 +9,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "base/diagnostic.h"
 #include "base/path.h"
 #include "base/text.h"
+#include "base/unique_fd.h"
 #include "dialog/backend.h"
 #include "extract/listing_scanner.h"
 #include "front/messages.h"
@@ -52,9 +54,30 @@ bool OpenLog(const std::string& path, int* fd, std::string* error) {
   return false;
 }
 
-void WarnRowMissing(const std::string& log_path, std::size_t row, int block) {
-  Warn(Fill(messages::kRowMissing, {log_path, std::to_string(block), KeywordTable[row]}));
-}
+// Warns of rows missing from blocks: a log may lack one in every block, so only the first
+// few are told one by one, and the rest counted in one line at the end.
+class RowMissingWarnings {
+ public:
+  static constexpr int kShown = 20;
+
+  explicit RowMissingWarnings(const std::string& log_path) : log_path_(log_path) {}
+
+  void Add(std::size_t row, int block) {
+    if (++count_ <= kShown) {
+      Warn(Fill(messages::kRowMissing, {log_path_, std::to_string(block), KeywordTable[row]}));
+    }
+  }
+
+  void Finish() const {
+    if (count_ > kShown) {
+      Warn(Fill(messages::kMoreRowsMissing, {log_path_, std::to_string(count_ - kShown)}));
+    }
+  }
+
+ private:
+  const std::string& log_path_;
+  long long count_ = 0;
+};
 
 // Writes the table of `log_path` and says what went wrong. Returns the exit status.
 int WriteAndReport(const std::string& log_path, const ParameterRows& rows) {
@@ -88,7 +111,7 @@ int WriteAndReport(const std::string& log_path, const ParameterRows& rows) {
 }
 
 // Joins the listing of the log at `log_path` (absolute) into its table. Returns the exit status.
-int JoinLog(const std::string& log_path) {
+int JoinLogInMemory(const std::string& log_path) {
   int fd = -1;
   std::string error;
   if (!OpenLog(log_path, &fd, &error)) {
@@ -96,12 +119,15 @@ int JoinLog(const std::string& log_path) {
     Say(messages::kLogNotOpened, log_path);
     return kExitFailure;
   }
+  UniqueFd log_file(fd);  // closed, checked, below; only an error unwinding leaves it to this
   ParameterRows rows;
   LineReader log(fd);
-  int block_count = ScanListing(
-      log, rows, [&](std::size_t row, int block) { WarnRowMissing(log_path, row, block); });
+  RowMissingWarnings warnings(log_path);
+  int block_count =
+      ScanListing(log, rows, [&](std::size_t row, int block) { warnings.Add(row, block); });
+  warnings.Finish();
   bool read = log.Succeeded(&error);
-  if (::close(fd) != 0 && read) {
+  if (!log_file.Close() && read) {
     read = false;
     error = ErrnoText(errno);
   }
@@ -119,6 +145,17 @@ int JoinLog(const std::string& log_path) {
     return kExitFailure;
   }
   return WriteAndReport(log_path, rows);
+}
+
+// A listing too large for the memory ends the run with its reason, and no table: a temporary
+// file is removed as the stack unwinds.
+int JoinLog(const std::string& log_path) {
+  try {
+    return JoinLogInMemory(log_path);
+  } catch (const std::bad_alloc&) {
+    Diagnose(log_path, messages::kOutOfMemory);
+    return kExitFailure;
+  }
 }
 
 }  // namespace

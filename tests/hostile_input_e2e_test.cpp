@@ -13,6 +13,7 @@
 #include <chrono>
 #include <climits>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -114,6 +115,38 @@ TEST(HostileInput, ALogCutShortWhileReadEndsNormally) {
     EXPECT_EQ(run.out(), "\nFailed to find start delimiter. Probably bad input file!\n");
     EXPECT_EQ(ListFolder(dir.path()), "inv.out");
   }
+}
+
+// Whether the binary under test runs where `new` cannot fail for want of address space: the
+// sanitizers and valgrind keep memory of their own.
+bool NewCanFail() {
+#if defined(__SANITIZE_ADDRESS__)
+  return false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  return false;
+#endif
+#endif
+  const char* preload = std::getenv("LD_PRELOAD");
+  return preload == nullptr || std::strstr(preload, "vgpreload") == nullptr;
+}
+
+TEST(HostileInput, AListingTooLargeForTheMemoryEndsWithItsReason) {
+  if (!NewCanFail()) {
+    GTEST_SKIP() << "the sanitizers and valgrind do not let new fail";
+  }
+  TempDir dir;
+  WriteFile(dir / "huge.out", ListingLog(3, std::string(1 << 20, '9')));  // a 48 MiB table
+  WriteFile(dir / "huge.jtb", "old table\n");
+  Launch run(dir / "huge.out", {.address_space_limit = 32 << 20});
+  run.Wait();
+  EXPECT_EQ(run.end_signal(), 0);
+  EXPECT_EQ(run.exit_status(), 2);
+  EXPECT_EQ(run.out(), "");
+  EXPECT_EQ(run.err(),
+            "opjoin: " + (dir / "huge.out") + ": not enough memory to join the listing\n");
+  EXPECT_EQ(ReadFile(dir / "huge.jtb"), "old table\n");
+  EXPECT_EQ(ListFolder(dir.path()), "huge.jtb huge.out");
 }
 
 // ---- Odd content ----

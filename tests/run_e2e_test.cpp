@@ -145,6 +145,42 @@ TEST(Run, WarnsWhenARowIsMissingFromABlock) {
                              ": block 2 has no \"cgd\" row; the joined rows may not line up\n");
 }
 
+TEST(Run, TellsTwentyMissingRowsOneByOneAndCountsTheRest) {
+  // After the first "element" line, each further one meets the search for "model": a warning
+  // each time.
+  auto warning = [](const std::string& log) {
+    return "opjoin: warning: " + log +
+           ": block 1 has no \"model\" row; the joined rows may not line up\n";
+  };
+  struct Case {
+    int element_lines;
+    std::string last_line;  // the line after the twenty warnings, if any
+  };
+  const Case cases[] = {
+      {21, ""},
+      {22, ": 1 more rows are missing from blocks; the joined rows may not line up\n"},
+      {200000, ": 199979 more rows are missing from blocks; the joined rows may not line up\n"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    std::string log = "subckt\n";
+    for (int line = 0; line < c.element_lines; ++line) {
+      log += "element   0:m1\n";
+    }
+    WriteFile(dir / "flood.out", log);
+    Outcome outcome = Join(dir / "flood.out");
+    EXPECT_EQ(outcome.exit_status, 2);
+    std::string expected;
+    for (int shown = 0; shown < 20; ++shown) {
+      expected += warning(dir / "flood.out");
+    }
+    if (!c.last_line.empty()) {
+      expected += "opjoin: warning: " + (dir / "flood.out") + c.last_line;
+    }
+    EXPECT_EQ(outcome.err, expected) << c.element_lines;
+  }
+}
+
 TEST(Run, AnswersHelpVersionAndBadOptions) {
   Outcome help = RunOpjoin({.args = {"--help"}});
   EXPECT_EQ(help.exit_status, 0);
