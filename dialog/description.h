@@ -81,7 +81,9 @@ inline constexpr std::string_view kNoSuchNumber = "There is no number %s in the 
 inline constexpr std::string_view kFolderNotOpened = "%s\nThis folder cannot be opened: %s.";
 inline constexpr std::string_view kNoWorkingFolder = "cannot get the working folder";
 inline constexpr std::string_view kStartsAtRoot = "%s; the dialog starts at /";
-inline constexpr std::string_view kStandardInputUnread = "cannot read standard input";
+inline constexpr std::string_view kStandardInputUnread = "cannot read standard input: %s";
+inline constexpr std::string_view kScreenUnwritten =
+    "cannot write the dialog to standard error: %s";
 
 // The window dialog.
 inline constexpr std::string_view kWindowNotLoaded = "cannot load the window dialog";
@@ -92,13 +94,20 @@ inline constexpr std::string_view kNoSuchFile = "%s: no such file";
 // "*.*" matches every name, with or without a dot.
 bool MatchesFilter(std::string_view patterns, std::string_view file_name);
 
+// What DoModal() returns when the dialog itself failed: it could not read its answers or show
+// itself. OpenDialog::Failure() says why.
+inline constexpr int kDialogFailed = 0;
+
 class OpenDialog {
  public:
   virtual ~OpenDialog() = default;
-  // Shows the dialog until the user chooses a file (IDOK) or cancels (anything else).
+  // Shows the dialog until the user chooses a file (IDOK), cancels, or the dialog fails
+  // (kDialogFailed).
   virtual int DoModal() = 0;
   // The chosen file's absolute path, after DoModal() returned IDOK.
   virtual std::string GetPathName() const = 0;
+  // Why the dialog failed, after DoModal() returned kDialogFailed.
+  virtual std::string Failure() const { return {}; }
 };
 
 }  // namespace opjoin

@@ -13,6 +13,7 @@
 
 #include "base/diagnostic.h"
 #include "base/path.h"
+#include "base/terminal_text.h"
 #include "base/text.h"
 #include "base/unique_fd.h"
 #include "dialog/backend.h"
@@ -26,8 +27,9 @@ namespace opjoin {
 namespace {
 
 // Prints `message` on standard output with its "%s", if any, replaced by `path`.
+// The path is escaped when standard output is a terminal.
 void Say(std::string_view message, std::string_view path = {}) {
-  std::string text = Fill(message, {path});
+  std::string text = Fill(message, {ForStream(STDOUT_FILENO, path)});
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
 }
@@ -172,8 +174,14 @@ int Run(const Options& options) {
     std::fflush(stderr);
     return kExitStartupFailure;
   }
-  if (dialog->DoModal() != IDOK) {
-    return kExitSuccess;
+  switch (dialog->DoModal()) {
+    case IDOK:
+      break;
+    case kDialogFailed:
+      Diagnose(dialog->Failure());
+      return kExitFailure;
+    default:
+      return kExitSuccess;  // cancelled
   }
   return JoinLog(dialog->GetPathName());
 }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <editline/readline.h>
@@ -17,8 +18,10 @@
 #include <iostream>
 
 #include "base/diagnostic.h"
+#include "base/ending_signals.h"
 #include "base/malloced.h"
 #include "base/path.h"
+#include "base/terminal_text.h"
 #include "base/text.h"
 #include "dialog/rules.h"
 
@@ -147,11 +150,53 @@ char* NextCompletion(const char* text, int state) {
   return ::strdup(name.c_str());
 }
 
+// libedit inserts the first entry (what all matches share) into the line, and lists the others
+// when there are several: those are escaped, as every name the dialog shows.
 char** CompleteAnswer(const char* text, int, int) {
   // Our matches are all there is: no fallback to completion in the working folder.
   rl_attempted_completion_over = 1;
-  return rl_completion_matches(text, NextCompletion);
+  char** matches = rl_completion_matches(text, NextCompletion);
+  if (matches != nullptr && matches[1] != nullptr && matches[2] != nullptr) {
+    for (char** match = matches + 1; *match != nullptr; ++match) {
+      char* shown = ::strdup(TerminalEscaped(*match).c_str());
+      if (shown != nullptr) {
+        std::free(*match);
+        *match = shown;
+      }
+    }
+  }
+  return matches;
 }
+
+// The terminal's modes, put back by any signal that ends the program while this is alive.
+class TerminalModes {
+ public:
+  TerminalModes() = default;
+  ~TerminalModes() {
+    if (saved_) {
+      EndingSignals::Process().Forget(Restore, this);
+    }
+  }
+  TerminalModes(const TerminalModes&) = delete;
+  TerminalModes& operator=(const TerminalModes&) = delete;
+
+  bool Save(std::string* error) {
+    if (::tcgetattr(STDIN_FILENO, &modes_) != 0) {
+      *error = Fill(kStandardInputUnread, {ErrnoText(errno)});
+      return false;
+    }
+    saved_ = EndingSignals::Process().Remember(Restore, this, error);
+    return saved_;
+  }
+
+ private:
+  static void Restore(void* self) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &static_cast<TerminalModes*>(self)->modes_);
+  }
+
+  termios modes_ = {};
+  bool saved_ = false;
+};
 
 }  // namespace
 
@@ -209,35 +254,56 @@ bool ListFolderEntries(const std::string& folder, std::string_view patterns,
   return true;
 }
 
-std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt,
-                                                         const std::string&) {
+namespace {
+
+// The reason a write to the screen failed, just after it did.
+std::string ScreenFailure() {
+  return Fill(kScreenUnwritten, {ErrnoText(errno != 0 ? errno : EIO)});
+}
+
+}  // namespace
+
+bool PlainAnswerSource::ReadAnswer(std::string_view prompt, const std::string&,
+                                   std::optional<std::string>* answer, std::string* error) {
+  errno = 0;
   if (!(screen_ << prompt << std::flush)) {
-    return std::nullopt;  // a dialog that cannot be seen is not answered
+    *error = ScreenFailure();  // a dialog that cannot be seen cannot be answered
+    return false;
   }
   char* line = nullptr;
   std::size_t capacity = 0;
   errno = 0;
   ssize_t length = ::getline(&line, &capacity, input_);
-  int read_error = errno;
+  const int read_error = errno;
   MallocedChars owner(line);
   if (length < 0) {
-    screen_ << '\n';
     if (!std::feof(input_)) {
-      screen_ << "opjoin: " << kStandardInputUnread << ": " << ErrnoText(read_error) << '\n';
+      *error = Fill(kStandardInputUnread, {ErrnoText(read_error != 0 ? read_error : EIO)});
+      return false;
     }
-    screen_ << std::flush;
-    return std::nullopt;
+    answer->reset();
+    errno = 0;
+    if (!(screen_ << '\n' << std::flush)) {
+      *error = ScreenFailure();
+      return false;
+    }
+    return true;
   }
-  std::string answer(line, static_cast<std::size_t>(length));
-  if (answer.ends_with('\n')) {
-    answer.pop_back();
+  std::string text(line, static_cast<std::size_t>(length));
+  if (text.ends_with('\n')) {
+    text.pop_back();
   }
-  if (answer.ends_with('\r')) {
-    answer.pop_back();
+  if (text.ends_with('\r')) {
+    text.pop_back();
   }
   // Nothing echoes a line read from a pipe: show it, so the screen reads as the dialog went.
-  screen_ << answer << '\n' << std::flush;
-  return answer;
+  errno = 0;
+  if (!(screen_ << (escape_names_ ? TerminalEscaped(text) : text) << '\n' << std::flush)) {
+    *error = ScreenFailure();
+    return false;
+  }
+  *answer = std::move(text);
+  return true;
 }
 
 EditedAnswerSource::EditedAnswerSource() {
@@ -251,41 +317,62 @@ EditedAnswerSource::EditedAnswerSource() {
   using_history();
 }
 
-std::optional<std::string> EditedAnswerSource::ReadAnswer(std::string_view prompt,
-                                                          const std::string& folder) {
+bool EditedAnswerSource::ReadAnswer(std::string_view prompt, const std::string& folder,
+                                    std::optional<std::string>* answer, std::string* error) {
+  // libedit puts the terminal back itself for the signals it knows; this covers every other
+  // signal that would end the program with the terminal raw and silent.
+  TerminalModes modes;
+  if (!modes.Save(error)) {
+    return false;
+  }
   completion_folder = &folder;
+  errno = 0;
   MallocedChars line(::readline(std::string(prompt).c_str()));
+  const int read_error = errno;
   completion_folder = nullptr;
   if (!line) {
-    // End of input (or a read error, which libedit does not tell apart): leave the prompt's
-    // line. The dialog is cancelled either way, so a failed write changes nothing.
-    std::fputc('\n', stderr);
-    return std::nullopt;
+    // The end of input, or a read error: libedit tells them apart only by errno.
+    if (read_error == EIO || read_error == EBADF || read_error == EISDIR || read_error == EINVAL ||
+        read_error == ENXIO) {
+      *error = Fill(kStandardInputUnread, {ErrnoText(read_error)});
+      return false;
+    }
+    answer->reset();
+    errno = 0;
+    if (std::fputc('\n', stderr) == EOF || std::fflush(stderr) != 0) {  // leave the prompt's line
+      *error = ScreenFailure();
+      return false;
+    }
+    return true;
   }
   if (!Trim(line.get()).empty()) {
     add_history(line.get());
   }
-  return std::string(line.get());
+  *answer = std::string(line.get());
+  return true;
 }
 
 TerminalDialog::TerminalDialog(OpenDialogDescription description, std::string folder,
-                               std::unique_ptr<AnswerSource> answers, std::ostream& screen)
+                               std::unique_ptr<AnswerSource> answers, std::ostream& screen,
+                               bool escape_names)
     : description_(std::move(description)),
       folder_(std::move(folder)),
       answers_(std::move(answers)),
-      screen_(screen) {}
+      screen_(screen),
+      escape_names_(escape_names) {}
 
 int TerminalDialog::DoModal() {
   bool redraw = true;
   for (;;) {
     if (redraw && !Draw()) {
-      return IDCANCEL;
+      return kDialogFailed;
     }
-    std::optional<std::string> answer = answers_->ReadAnswer(kFileNamePrompt, folder_);
-    if (!answer) {
-      return IDCANCEL;
+    std::optional<std::string> answer;
+    Outcome outcome = Read(kFileNamePrompt, &answer);
+    if (outcome == Outcome::kAskAgain) {
+      outcome = Answer(std::string(Trim(*answer)));
     }
-    switch (Answer(std::string(Trim(*answer)))) {
+    switch (outcome) {
       case Outcome::kAskAgain:
         redraw = false;
         break;
@@ -296,20 +383,55 @@ int TerminalDialog::DoModal() {
         return IDOK;
       case Outcome::kCancelled:
         return IDCANCEL;
+      case Outcome::kFailed:
+        return kDialogFailed;
     }
   }
 }
 
+// Reads an answer to `prompt`: kAskAgain with the answer, kCancelled at the end of input, or
+// kFailed.
+TerminalDialog::Outcome TerminalDialog::Read(std::string_view prompt,
+                                             std::optional<std::string>* answer) {
+  if (!answers_->ReadAnswer(prompt, folder_, answer, &failure_)) {
+    return Outcome::kFailed;
+  }
+  return *answer ? Outcome::kAskAgain : Outcome::kCancelled;
+}
+
+// A screen that cannot be written fails the dialog: it cannot be answered unseen.
 bool TerminalDialog::Say(std::string_view text) {
-  screen_ << text << std::flush;
-  return screen_.good();
+  errno = 0;
+  if (!(screen_ << text << std::flush)) {
+    failure_ = ScreenFailure();
+    return false;
+  }
+  return true;
+}
+
+TerminalDialog::Outcome TerminalDialog::SayAndAskAgain(std::string_view text) {
+  return Say(text) ? Outcome::kAskAgain : Outcome::kFailed;
+}
+
+// A name or path as the screen shows it.
+std::string TerminalDialog::Shown(std::string_view name) const {
+  return escape_names_ ? TerminalEscaped(name) : std::string(name);
+}
+
+// The text of a decision as the screen shows it. Every such text begins with the decision's
+// path, which is escaped with the rest left as it is.
+std::string TerminalDialog::ShownText(const ChoiceDecision& decision) const {
+  if (!decision.text.starts_with(decision.path)) {
+    return decision.text;
+  }
+  return Shown(decision.path) + decision.text.substr(decision.path.size());
 }
 
 // Shows the title, the folder, the file types with the selected one marked and the numbered
-// list. A screen that cannot be written cancels the dialog: it cannot be answered unseen.
+// list.
 bool TerminalDialog::Draw() {
-  std::string text = "\n" + description_.title + "\n" + std::string(kLookIn) + folder_ + "\n" +
-                     std::string(kFilesOfType) + "\n";
+  std::string text = "\n" + description_.title + "\n" + std::string(kLookIn) + Shown(folder_) +
+                     "\n" + std::string(kFilesOfType) + "\n";
   std::string patterns = "*";
   for (std::size_t i = 0; i < description_.filters.size(); ++i) {
     const bool selected = i == description_.selected_filter;
@@ -329,8 +451,8 @@ bool TerminalDialog::Draw() {
   const std::size_t width = std::to_string(listed_.size()).size();
   for (std::size_t i = 0; i < listed_.size(); ++i) {
     std::string number = std::to_string(i + 1);
-    text += "  " + std::string(width - number.size(), ' ') + number + "  " + listed_[i].name +
-            (listed_[i].is_folder ? "/" : "") + "\n";
+    text += "  " + std::string(width - number.size(), ' ') + number + "  " +
+            Shown(listed_[i].name) + (listed_[i].is_folder ? "/" : "") + "\n";
   }
   return Say(text + std::string(kAnswerHelp));
 }
@@ -340,7 +462,7 @@ TerminalDialog::Outcome TerminalDialog::Answer(const std::string& answer) {
     return Outcome::kCancelled;
   }
   if (answer.find('\0') != std::string::npos) {
-    return Say(std::string(kNulInName) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+    return SayAndAskAgain(std::string(kNulInName) + "\n");
   }
   if (answer.starts_with(':')) {
     return SwitchFilter(std::string_view(answer).substr(1));
@@ -354,9 +476,8 @@ TerminalDialog::Outcome TerminalDialog::Answer(const std::string& answer) {
 TerminalDialog::Outcome TerminalDialog::SwitchFilter(std::string_view number) {
   std::size_t entry = IsNumber(number) ? ParseNumber(number) : 0;
   if (entry == 0 || entry > description_.filters.size()) {
-    return Say(Fill(kNoSuchType, {number, std::to_string(description_.filters.size())}) + "\n")
-               ? Outcome::kAskAgain
-               : Outcome::kCancelled;
+    return SayAndAskAgain(
+        Fill(kNoSuchType, {Shown(number), std::to_string(description_.filters.size())}) + "\n");
   }
   description_.selected_filter = entry - 1;
   return Outcome::kRedraw;
@@ -365,7 +486,7 @@ TerminalDialog::Outcome TerminalDialog::SwitchFilter(std::string_view number) {
 TerminalDialog::Outcome TerminalDialog::PickListed(std::string_view number) {
   std::size_t index = ParseNumber(number);
   if (index == 0 || index > listed_.size()) {
-    return Say(Fill(kNoSuchNumber, {number}) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+    return SayAndAskAgain(Fill(kNoSuchNumber, {number}) + "\n");
   }
   return Act(AbsolutePath(folder_, listed_[index - 1].name));
 }
@@ -375,8 +496,7 @@ TerminalDialog::Outcome TerminalDialog::Enter(const std::string& folder) {
   FolderHandle dir(::opendir(resolved.c_str()));
   if (!dir) {
     const int error = errno;
-    return Say(Fill(kFolderNotOpened, {resolved, ErrnoText(error)}) + "\n") ? Outcome::kAskAgain
-                                                                            : Outcome::kCancelled;
+    return SayAndAskAgain(Fill(kFolderNotOpened, {Shown(resolved), ErrnoText(error)}) + "\n");
   }
   folder_ = resolved;
   return Outcome::kRedraw;
@@ -390,7 +510,7 @@ TerminalDialog::Outcome TerminalDialog::Act(const std::string& path) {
     case ChoiceDecision::Action::kEnterFolder:
       return Enter(decision.path);
     case ChoiceDecision::Action::kRefuse:
-      return Say(decision.text + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+      return SayAndAskAgain(ShownText(decision) + "\n");
     case ChoiceDecision::Action::kAskToCreate:
       return AskToCreate(decision);
     case ChoiceDecision::Action::kAccept:
@@ -402,13 +522,13 @@ TerminalDialog::Outcome TerminalDialog::Act(const std::string& path) {
 
 // "Yes" returns the name without creating the file; anything else asks for a name again.
 TerminalDialog::Outcome TerminalDialog::AskToCreate(const ChoiceDecision& decision) {
-  if (!Say(decision.text + "\n")) {
-    return Outcome::kCancelled;
+  if (!Say(ShownText(decision) + "\n")) {
+    return Outcome::kFailed;
   }
-  std::optional<std::string> reply =
-      answers_->ReadAnswer(std::string(kCreateQuestion) + std::string(kYesNo), folder_);
-  if (!reply) {
-    return Outcome::kCancelled;
+  std::optional<std::string> reply;
+  const Outcome read = Read(std::string(kCreateQuestion) + std::string(kYesNo), &reply);
+  if (read != Outcome::kAskAgain) {
+    return read;
   }
   const std::string answer = Lowercase(Trim(*reply));
   if (answer == "y" || answer == "yes") {
@@ -422,14 +542,15 @@ std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& des
   if (!IsOpenForReading(STDIN_FILENO) || !IsOpen(STDERR_FILENO)) {
     return nullptr;
   }
+  const bool screen_is_terminal = IsTerminal(STDERR_FILENO);
   std::unique_ptr<AnswerSource> answers;
-  if (::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)) {
+  if (IsTerminal(STDIN_FILENO) && screen_is_terminal) {
     answers = std::make_unique<EditedAnswerSource>();
   } else {
-    answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr);
+    answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr, screen_is_terminal);
   }
-  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers),
-                                          std::cerr);
+  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers), std::cerr,
+                                          screen_is_terminal);
 }
 
 }  // namespace opjoin

@@ -79,7 +79,9 @@ Launch::~Launch() {
 void Launch::Start(const LaunchOptions& options) {
   int in = ::open(options.input.c_str(), O_RDONLY);
   int out = ::open((output_ / "out").c_str(), O_WRONLY);
-  int err = ::open((output_ / "err").c_str(), O_WRONLY);
+  const std::string error_output =
+      options.error_output.empty() ? output_ / "err" : options.error_output;
+  int err = ::open(error_output.c_str(), O_WRONLY);
   if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 ||
       ::dup2(err, 2) < 0) {
     _exit(126);

@@ -21,6 +21,7 @@ struct LaunchOptions {
   std::vector<std::string> args;               // after the program name
   std::string folder;                          // working folder; empty keeps the test's own
   std::string input = "/dev/null";             // the file standard input reads
+  std::string error_output;                    // where standard error goes; empty: into err()
   bool as_nobody = false;                      // drop root's rights, so that permissions apply
   rlim_t file_size_limit = RLIM_INFINITY;      // with SIGXFSZ left at its default action
   rlim_t address_space_limit = RLIM_INFINITY;  // RLIMIT_AS, as `ulimit -v` sets it
