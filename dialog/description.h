@@ -86,7 +86,16 @@ inline constexpr std::string_view kScreenUnwritten =
     "cannot write the dialog to standard error: %s";
 
 // The window dialog.
-inline constexpr std::string_view kWindowNotLoaded = "cannot load the window dialog";
+inline constexpr std::string_view kWindowNotLoaded = "cannot load the window dialog: %s";
+inline constexpr std::string_view kNoWindowDialog = "this build has no window dialog";
+inline constexpr std::string_view kNoDisplay = "no display is set (DISPLAY, WAYLAND_DISPLAY)";
+inline constexpr std::string_view kDisplaySilent = "display %s does not answer";
+inline constexpr std::string_view kDisplayRefused = "cannot connect to display %s";
+inline constexpr std::string_view kWaylandSilent = "the Wayland compositor %s does not answer";
+inline constexpr std::string_view kWaylandRefused =
+    "cannot connect to the Wayland compositor %s: %s";
+inline constexpr std::string_view kNoQtPlugin = "Qt's %s platform plugin is not installed";
+inline constexpr std::string_view kReasonsJoined = "; ";
 inline constexpr std::string_view kNoSuchFile = "%s: no such file";
 }  // namespace dialog_text
 

@@ -81,6 +81,21 @@ class RowMissingWarnings {
   long long count_ = 0;
 };
 
+// The one message on standard error that is not a diagnostic: it stands as it is.
+void SayStartupFailure() {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(messages::kStartupFailure.size()),
+               messages::kStartupFailure.data());
+  std::fflush(stderr);
+}
+
+// Ends the program when the window system fails fatally while it starts.
+[[noreturn]] void FailStartup(const char* reason) {
+  Diagnose(reason);
+  SayStartupFailure();
+  std::fflush(stdout);
+  std::_Exit(kExitStartupFailure);
+}
+
 // Writes the table of `log_path` and says what went wrong. Returns the exit status.
 int WriteAndReport(const std::string& log_path, const ParameterRows& rows) {
   WriteFailure failure;
@@ -166,12 +181,13 @@ int Run(const Options& options) {
   if (options.log) {
     return JoinLog(AbsoluteFromWorkingFolder(*options.log));
   }
-  std::unique_ptr<OpenDialog> dialog = StartOpenDialog(options.dialog, LogOpenDialog());
-  if (!dialog) {
-    // The one message on standard error that is not a diagnostic: it stands as it is.
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(messages::kStartupFailure.size()),
-                 messages::kStartupFailure.data());
-    std::fflush(stderr);
+  std::unique_ptr<OpenDialog> dialog;
+  std::string error;
+  if (!StartOpenDialog(options.dialog, LogOpenDialog(), FailStartup, &dialog, &error)) {
+    if (!error.empty()) {
+      Diagnose(error);
+    }
+    SayStartupFailure();
     return kExitStartupFailure;
   }
   switch (dialog->DoModal()) {
