@@ -63,7 +63,8 @@ class SilentDisplay {
       if (server->bound() &&
           ::access(("/tmp/.X11-unix/X" + std::to_string(number)).c_str(), F_OK) != 0) {
         server_ = std::move(server);
-        name_ = ":" + std::to_string(number);
+        name_ = std::to_string(number);
+        name_.insert(0, 1, ':');  // not ":" + ...: GCC 12 warns wrongly (-Wrestrict)
       }
     }
     if (name_.empty()) {
