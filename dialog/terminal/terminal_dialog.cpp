@@ -150,8 +150,10 @@ char* NextCompletion(const char* text, int state) {
   return ::strdup(name.c_str());
 }
 
-// libedit inserts the first entry (what all matches share) into the line, and lists the others
-// when there are several: those are escaped, as every name the dialog shows.
+// libedit inserts the first entry (what all matches share) into the line, where it shows
+// control characters as ^X and other bytes as octal escapes itself (the program keeps the C
+// locale), and lists the others when there are several: those it prints as they are, so they
+// are escaped here, as every name the dialog shows.
 char** CompleteAnswer(const char* text, int, int) {
   // Our matches are all there is: no fallback to completion in the working folder.
   rl_attempted_completion_over = 1;
