@@ -170,6 +170,11 @@ char** CompleteAnswer(const char* text, int, int) {
   return matches;
 }
 
+// The reason a write to the screen failed, just after it did.
+std::string ScreenFailure() {
+  return Fill(kScreenUnwritten, {ErrnoText(errno != 0 ? errno : EIO)});
+}
+
 // The terminal's modes, put back by any signal that ends the program while this is alive.
 class TerminalModes {
  public:
@@ -255,15 +260,6 @@ bool ListFolderEntries(const std::string& folder, std::string_view patterns,
   *listed = std::move(entries);
   return true;
 }
-
-namespace {
-
-// The reason a write to the screen failed, just after it did.
-std::string ScreenFailure() {
-  return Fill(kScreenUnwritten, {ErrnoText(errno != 0 ? errno : EIO)});
-}
-
-}  // namespace
 
 bool PlainAnswerSource::ReadAnswer(std::string_view prompt, const std::string&,
                                    std::optional<std::string>* answer, std::string* error) {
