@@ -49,7 +49,10 @@ void Scan(benchmark::State& state, const LogShape& shape) {
   for (auto _ : state) {
     opjoin::LineReader reader(log.Rewound());
     opjoin::ParameterRows rows;
-    blocks = opjoin::ScanListing(reader, rows);
+    // The program always reports missing rows, which makes the scan look for one more name.
+    int missing = 0;
+    blocks = opjoin::ScanListing(reader, rows, [&](std::size_t, int) { ++missing; });
+    benchmark::DoNotOptimize(missing);
     benchmark::DoNotOptimize(rows);
   }
   if (blocks != static_cast<int>(shape.blocks)) {
