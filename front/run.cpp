@@ -9,11 +9,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "base/diagnostic.h"
 #include "base/path.h"
 #include "base/text.h"
 #include "dialog/backend.h"
+#include "extract/column_listing.h"
 #include "extract/listing_scanner.h"
 #include "front/messages.h"
 #include "output/table_writer.h"
@@ -51,10 +54,6 @@ bool OpenLog(const std::string& path, int* fd, std::string* error) {
   return false;
 }
 
-void WarnRowMissing(const std::string& log_path, std::size_t row, int block) {
-  Warn(Fill(messages::kRowMissing, {log_path, std::to_string(block), KeywordTable[row]}));
-}
-
 int ReportTable(const TableWrite& write) {
   switch (write.status) {
     case WriteStatus::kWritten:
@@ -74,8 +73,128 @@ int ReportTable(const TableWrite& write) {
   return kExitFailure;
 }
 
+// What the SmartSpice rules read in a log, with the warnings they gave, held back until it is
+// known that this reading is the one reported.
+struct SmartSpiceReading {
+  int block_count = DelimiterMissing;
+  ParameterRows rows;
+  std::vector<std::string> warnings;
+};
+
+// What a column layout (HSPICE, ngspice) read in a log.
+struct ColumnReading {
+  const ColumnLayout* layout = nullptr;
+  int listings = 0;
+  ColumnListing listing;
+};
+
+// Reads the open log from its current position to its end by the SmartSpice rules.
+bool ReadSmartSpice(int fd, const std::string& log_path, SmartSpiceReading* reading,
+                    std::string* error) {
+  LineReader log(fd);
+  reading->block_count = ScanListing(log, reading->rows, [&](std::size_t row, int block) {
+    reading->warnings.push_back(
+        Fill(messages::kRowMissing, {log_path, std::to_string(block), KeywordTable[row]}));
+  });
+  return log.Succeeded(error);
+}
+
+// Reads the whole open log by `layout`, joining listing `wanted`.
+bool ReadColumns(int fd, const ColumnLayout& layout, int wanted, ColumnReading* reading,
+                 std::string* error) {
+  if (::lseek(fd, 0, SEEK_SET) != 0) {
+    *error = Fill(messages::kLogNotRewound, {ErrnoText(errno)});
+    return false;
+  }
+  LineReader log(fd);
+  reading->layout = &layout;
+  reading->listings = ReadColumnListings(log, layout, wanted, &reading->listing);
+  return log.Succeeded(error);
+}
+
+// Reads the open log by the rules `options` asks for. For automatic reading: by the SmartSpice
+// rules, and when they find no complete block, by the first column layout that finds a
+// listing; `columns->layout` is left null when the SmartSpice reading stands.
+bool ReadLog(int fd, const std::string& log_path, const Options& options,
+             SmartSpiceReading* smartspice, ColumnReading* columns, std::string* error) {
+  switch (options.layout) {
+    case LogLayout::kSmartSpice:
+      return ReadSmartSpice(fd, log_path, smartspice, error);
+    case LogLayout::kHspice:
+      return ReadColumns(fd, kHspiceLayout, options.listing, columns, error);
+    case LogLayout::kNgspice:
+      return ReadColumns(fd, kNgspiceLayout, options.listing, columns, error);
+    case LogLayout::kAuto:
+      break;
+  }
+  if (!ReadSmartSpice(fd, log_path, smartspice, error)) {
+    return false;
+  }
+  if (smartspice->block_count > 0) {
+    return true;
+  }
+  for (const ColumnLayout* layout : {&kHspiceLayout, &kNgspiceLayout}) {
+    ColumnReading reading;
+    if (!ReadColumns(fd, *layout, options.listing, &reading, error)) {
+      return false;
+    }
+    if (reading.listings > 0) {
+      *columns = std::move(reading);
+      return true;
+    }
+  }
+  return true;
+}
+
+int ReportSmartSpice(const std::string& log_path, const SmartSpiceReading& reading, int listing) {
+  for (const std::string& warning : reading.warnings) {
+    Warn(warning);
+  }
+  if (reading.block_count == DelimiterMissing) {
+    Say(messages::kDelimiterMissing);
+    return kExitFailure;
+  }
+  if (reading.block_count <= 0) {
+    Say(messages::kNoCompleteBlock);
+    return kExitFailure;
+  }
+  if (listing != 1) {
+    Diagnose(Fill(messages::kOnlyOneListing, {log_path, std::to_string(listing)}));
+    return kExitFailure;
+  }
+  return ReportTable(WriteTable(log_path, reading.rows));
+}
+
+std::string ListingCount(int listings) {
+  return listings == 1 ? std::string(messages::kOneListing)
+                       : Fill(messages::kListings, {std::to_string(listings)});
+}
+
+int ReportColumns(const std::string& log_path, const ColumnReading& reading, int wanted) {
+  if (reading.listings == 0) {
+    Say(messages::kDelimiterMissing);
+    return kExitFailure;
+  }
+  const std::string number = std::to_string(wanted);
+  if (wanted > reading.listings) {
+    Diagnose(Fill(messages::kListingPastLast, {log_path, number, ListingCount(reading.listings)}));
+    return kExitFailure;
+  }
+  if (reading.listing.block_cut_off) {
+    Warn(Fill(messages::kBlockCutOff, {log_path, number}));
+  }
+  if (reading.listing.complete_blocks == 0) {
+    Say(messages::kNoCompleteBlock);
+    return kExitFailure;
+  }
+  if (reading.listings > 1) {
+    Diagnose(Fill(messages::kSeveralListings, {log_path, ListingCount(reading.listings), number}));
+  }
+  return ReportTable(WriteTable(log_path, reading.listing.lines));
+}
+
 // Joins the listing of the log at `log_path` (absolute) into its table. Returns the exit status.
-int JoinLog(const std::string& log_path) {
+int JoinLog(const std::string& log_path, const Options& options) {
   int fd = -1;
   std::string error;
   if (!OpenLog(log_path, &fd, &error)) {
@@ -83,11 +202,9 @@ int JoinLog(const std::string& log_path) {
     Say(messages::kLogNotOpened, log_path);
     return kExitFailure;
   }
-  ParameterRows rows;
-  LineReader log(fd);
-  int block_count = ScanListing(
-      log, rows, [&](std::size_t row, int block) { WarnRowMissing(log_path, row, block); });
-  bool read = log.Succeeded(&error);
+  SmartSpiceReading smartspice;
+  ColumnReading columns;
+  bool read = ReadLog(fd, log_path, options, &smartspice, &columns, &error);
   if (::close(fd) != 0 && read) {
     read = false;
     error = ErrnoText(errno);
@@ -97,22 +214,17 @@ int JoinLog(const std::string& log_path) {
     Say(messages::kLogNotRead, log_path);
     return kExitFailure;
   }
-  if (block_count == DelimiterMissing) {
-    Say(messages::kDelimiterMissing);
-    return kExitFailure;
+  if (columns.layout != nullptr) {
+    return ReportColumns(log_path, columns, options.listing);
   }
-  if (block_count <= 0) {
-    Say(messages::kNoCompleteBlock);
-    return kExitFailure;
-  }
-  return ReportTable(WriteTable(log_path, rows));
+  return ReportSmartSpice(log_path, smartspice, options.listing);
 }
 
 }  // namespace
 
 int Run(const Options& options) {
   if (options.log) {
-    return JoinLog(AbsoluteFromWorkingFolder(*options.log));
+    return JoinLog(AbsoluteFromWorkingFolder(*options.log), options);
   }
   std::unique_ptr<OpenDialog> dialog = StartOpenDialog(options.dialog, LogOpenDialog());
   if (!dialog) {
@@ -125,7 +237,7 @@ int Run(const Options& options) {
   if (dialog->DoModal() != IDOK) {
     return kExitSuccess;
   }
-  return JoinLog(dialog->GetPathName());
+  return JoinLog(dialog->GetPathName(), options);
 }
 
 }  // namespace opjoin

@@ -86,7 +86,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 // Writes the rows into the open temporary file and closes it. Returns the failure's errno,
 // or 0.
-int FillAndClose(int fd, const ParameterRows& rows, mode_t mode) {
+int FillAndClose(int fd, std::span<const std::string> rows, mode_t mode) {
   bool ok = ::fchmod(fd, mode) == 0;
   for (std::size_t row = 0; ok && row < rows.size(); ++row) {
     ok = WriteAll(fd, rows[row]) && WriteAll(fd, "\n");
@@ -101,7 +101,7 @@ int FillAndClose(int fd, const ParameterRows& rows, mode_t mode) {
 
 }  // namespace
 
-TableWrite WriteTable(std::string_view log_path, const ParameterRows& rows) {
+TableWrite WriteTable(std::string_view log_path, std::span<const std::string> rows) {
   TableWrite result;
   result.output_name = OutputNameFor(log_path);
   const std::string target = WriteDestination(result.output_name);

@@ -5,10 +5,9 @@
 // touches an existing one.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
-
-#include "extract/listing_scanner.h"
 
 namespace opjoin {
 
@@ -25,7 +24,8 @@ struct TableWrite {
   std::string reason;  // why it failed, for the user
 };
 
-// Writes `rows`, one per line ending in LF, to the table named after `log_path`.
-TableWrite WriteTable(std::string_view log_path, const ParameterRows& rows);
+// Writes `rows` (the scanner's ParameterRows, or the lines of a joined column listing), one
+// per line ending in LF, to the table named after `log_path`.
+TableWrite WriteTable(std::string_view log_path, std::span<const std::string> rows);
 
 }  // namespace opjoin

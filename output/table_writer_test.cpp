@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "extract/listing_scanner.h"
 #include "tests/support/temp_dir.h"
 
 namespace opjoin {
