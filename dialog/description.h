@@ -49,6 +49,45 @@ std::vector<FilterEntry> ParseFilterString(std::string_view filter);
 // The dialog that asks for the log.
 const OpenDialogDescription& LogOpenDialog();
 
+// Everything the dialogs say besides the description's title and file types. Each "%s" is
+// filled in, in order (see Fill).
+namespace dialog_text {
+// The answers to a dialog's rules (see DecideChoice).
+inline constexpr std::string_view kFolderMissing =
+    "%s\nThe path does not exist. Check the path and try again.";
+inline constexpr std::string_view kNotAFile = "%s\nThis is not a file. Choose a file.";
+inline constexpr std::string_view kReadOnlyFile =
+    "%s\nThis file is read-only. Choose another file.";
+inline constexpr std::string_view kReadOnlyFolder =
+    "%s\nThis folder cannot be written. Choose a file in another folder.";
+inline constexpr std::string_view kFileMissing = "%s\nThis file does not exist.";
+inline constexpr std::string_view kCreateQuestion = "Create the file?";
+
+// The terminal dialog.
+inline constexpr std::string_view kLookIn = "Look in: ";
+inline constexpr std::string_view kFilesOfType = "Files of type:";
+inline constexpr std::string_view kFolderUnreadable = "  (this folder cannot be read: %s)";
+inline constexpr std::string_view kNothingListed = "  (no folders or matching files)";
+inline constexpr std::string_view kAnswerHelp =
+    "Answer with a number from the list, or a file or folder name (relative to the folder\n"
+    "above, absolute, or starting with ~); a folder is opened, \"..\" is the parent.\n"
+    ":N shows the files of type N. An empty line cancels.\n";
+inline constexpr std::string_view kFileNamePrompt = "File name: ";
+inline constexpr std::string_view kYesNo = " (y/n) ";
+inline constexpr std::string_view kNulInName = "A name cannot contain a NUL character.";
+inline constexpr std::string_view kNoSuchType =
+    "There is no file type :%s; the types are :1 to :%s.";
+inline constexpr std::string_view kNoSuchNumber = "There is no number %s in the list.";
+inline constexpr std::string_view kFolderNotOpened = "%s\nThis folder cannot be opened: %s.";
+inline constexpr std::string_view kNoWorkingFolder = "cannot get the working folder";
+inline constexpr std::string_view kStartsAtRoot = "%s; the dialog starts at /";
+inline constexpr std::string_view kStandardInputUnread = "cannot read standard input";
+
+// The window dialog.
+inline constexpr std::string_view kWindowNotLoaded = "cannot load the window dialog";
+inline constexpr std::string_view kNoSuchFile = "%s: no such file";
+}  // namespace dialog_text
+
 // Whether `file_name` matches one of the ';'-separated patterns. Matching ignores case, and
 // "*.*" matches every name, with or without a dot.
 bool MatchesFilter(std::string_view patterns, std::string_view file_name);

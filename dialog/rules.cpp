@@ -1,6 +1,7 @@
 #include "dialog/rules.h"
 
 #include "base/path.h"
+#include "base/text.h"
 #include "dialog/description.h"
 
 #include <sys/stat.h>
@@ -45,15 +46,34 @@ std::string RefusalText(ChoiceRefusal refusal, const std::string& path) {
     case ChoiceRefusal::kNone:
       return {};
     case ChoiceRefusal::kFolderMissing:
-      return path + "\nThe path does not exist. Check the path and try again.";
+      return Fill(dialog_text::kFolderMissing, {path});
     case ChoiceRefusal::kNotAFile:
-      return path + "\nThis is not a file. Choose a file.";
+      return Fill(dialog_text::kNotAFile, {path});
     case ChoiceRefusal::kReadOnlyFile:
-      return path + "\nThis file is read-only. Choose another file.";
+      return Fill(dialog_text::kReadOnlyFile, {path});
     case ChoiceRefusal::kReadOnlyFolder:
-      return path + "\nThis folder cannot be written. Choose a file in another folder.";
+      return Fill(dialog_text::kReadOnlyFolder, {path});
   }
   return {};
+}
+
+ChoiceDecision DecideChoice(const std::string& path, const OpenDialogDescription& description) {
+  using Action = ChoiceDecision::Action;
+  if (IsFolder(path)) {
+    return {Action::kEnterFolder, path, {}};
+  }
+  std::string file = path;
+  if (!description.default_extension.empty() && !FileExists(path)) {
+    file = WithDefaultExtension(path, description.default_extension);
+  }
+  const ChoiceRefusal refusal = CheckChoice(file, description.flags);
+  if (refusal != ChoiceRefusal::kNone) {
+    return {Action::kRefuse, file, RefusalText(refusal, file)};
+  }
+  if ((description.flags & OFN_CREATEPROMPT) != 0 && !FileExists(file)) {
+    return {Action::kAskToCreate, file, Fill(dialog_text::kFileMissing, {file})};
+  }
+  return {Action::kAccept, file, {}};
 }
 
 }  // namespace opjoin

@@ -34,7 +34,7 @@ for name in inv.out opamp.out bandgap.dat ring_osc.out notes.txt; do
 done
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM XDG_SESSION_TYPE
 
-Xvfb -displayfd 3 -screen 0 1000x700x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 1100x700x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 pids+=($!)
 for _ in $(seq 100); do [[ -s $work/display ]] && break; sleep 0.1; done
 DISPLAY=:$(head -n 1 "$work/display")
@@ -46,7 +46,6 @@ sleep 1
 (cd "$HOME/sim" && exec "$opjoin" --dialog=gui) &
 pids+=($!)
 window=$(timeout 30 xdotool search --sync --onlyvisible --name "^Load SmartSpice Log File\$")
-xdotool windowsize --sync "$window" 760 480
 xdotool windowactivate --sync "$window"
 xdotool type --delay 20 "inv.out"
 xdotool key Tab  # closes the completion list, which would hide the file types

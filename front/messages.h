@@ -49,6 +49,7 @@ inline constexpr std::string_view kBlockCutOff =
 
 // The command line.
 inline constexpr std::string_view kOnlyOneLog = "only one log can be given";
+inline constexpr std::string_view kEmptyLogName = "the log's name is empty";
 inline constexpr std::string_view kOptionNeedsValue = "option '%s' needs a value";
 inline constexpr std::string_view kInvalidValue = "invalid value '%s' for '%s'";
 inline constexpr std::string_view kUnrecognizedOption = "unrecognized option '%s'";

@@ -89,6 +89,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options* options, std::s
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
+      if (arg.empty()) {
+        *error = messages::kEmptyLogName;
+        return false;
+      }
       if (options->log) {
         *error = messages::kOnlyOneLog;
         return false;

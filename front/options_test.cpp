@@ -39,8 +39,13 @@ TEST(ParseOptions, AcceptsTheDialogChoiceAndOneLog) {
 }
 
 TEST(ParseOptions, RejectsWhatItDoesNotKnow) {
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
-           {"--dialog=web"}, {"--dialog"}, {"-x"}, {"--verbose"}, {"a.out", "b.out"}}) {
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{"--dialog=web"},
+                                                                             {"--dialog"},
+                                                                             {"-x"},
+                                                                             {"--verbose"},
+                                                                             {"a.out", "b.out"},
+                                                                             {""},
+                                                                             {"--", ""}}) {
     Options options;
     std::string error;
     EXPECT_FALSE(ParseOptions(args, &options, &error)) << args[0];

@@ -1,23 +1,31 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing opjoin need, if any are missing.
+# Installs the Debian packages that opjoin's build needs, if any are missing.
+#   scripts/install-deps.sh [GROUP...]    with no group: everything
+# Groups: tool (the opjoin binary alone), window (the window dialog), test, bench, fuzz, package.
 set -euo pipefail
 
-packages=(
-  cmake g++ make pkg-config          # the build
-  libgtest-dev libgmock-dev          # unit and end-to-end tests
-  libbenchmark-dev                   # benchmarks
-  libedit-dev                        # line editing in the terminal dialog
-  libxcb1-dev                        # finding out whether an X display answers
-  qt6-base-dev xvfb xdotool          # the graphical dialog and its tests in a real window
-  clang libclang-rt-14-dev           # the fuzzer
-  gawk mawk time                     # benchmark comparisons and peak memory
+declare -A groups=(
+  [tool]="cmake g++ make pkg-config libedit-dev"
+  [window]="qt6-base-dev libxcb1-dev"
+  [test]="libgtest-dev libgmock-dev xvfb xdotool"
+  [bench]="libbenchmark-dev gawk mawk time"
+  [fuzz]="clang libclang-rt-14-dev"
+  [package]="dpkg-dev file"
 )
+wanted=("$@")
+[ ${#wanted[@]} -eq 0 ] && wanted=(tool window test bench fuzz package)
 
 missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
+for group in "${wanted[@]}"; do
+  if [ -z "${groups[$group]+set}" ]; then
+    echo "install-deps.sh: no group '$group' (groups: ${!groups[*]})" >&2
+    exit 2
   fi
+  for package in ${groups[$group]}; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$package")
+    fi
+  done
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
@@ -25,5 +33,5 @@ echo "installing: ${missing[*]}" >&2
 sudo=()
 [ "$(id -u)" -eq 0 ] || sudo=(sudo)
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update
-"${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

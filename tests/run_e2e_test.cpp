@@ -151,8 +151,8 @@ TEST(Run, AnswersHelpVersionAndBadOptions) {
   EXPECT_EQ(version.exit_status, 0);
   EXPECT_TRUE(version.out.starts_with("opjoin ")) << version.out;
 
-  for (std::vector<std::string> args :
-       std::vector<std::vector<std::string>>{{"--bogus"}, {"--dialog=web"}, {"a.out", "b.out"}}) {
+  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+           {"--bogus"}, {"--dialog=web"}, {"a.out", "b.out"}, {""}}) {
     Outcome bad = RunOpjoin({.args = args});
     EXPECT_EQ(bad.exit_status, 2) << args[0];
     EXPECT_EQ(bad.out, "");

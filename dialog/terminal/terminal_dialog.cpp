@@ -37,12 +37,7 @@ namespace opjoin {
 
 namespace {
 
-constexpr std::string_view kFileNamePrompt = "File name: ";
-constexpr std::string_view kCreatePrompt = "Create the file? (y/n) ";
-constexpr std::string_view kAnswerHelp =
-    "Answer with a number from the list, or a file or folder name (relative to the folder\n"
-    "above, absolute, or starting with ~); a folder is opened, \"..\" is the parent.\n"
-    ":N shows the files of type N. An empty line cancels.\n";
+using namespace dialog_text;
 
 std::string Lowercase(std::string_view text) {
   std::string lower(text);
@@ -122,7 +117,7 @@ std::string StartFolder() {
   if (WorkingFolder(&folder, &error)) {
     return folder;
   }
-  Diagnose("cannot get the working folder", error + "; the dialog starts at /");
+  Diagnose(kNoWorkingFolder, Fill(kStartsAtRoot, {error}));
   return "/";
 }
 
@@ -172,13 +167,12 @@ std::string ExpandHome(std::string_view path) {
   return slash == std::string_view::npos ? home : home + std::string(path.substr(slash));
 }
 
-std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& folder,
-                                                          std::string_view patterns,
-                                                          std::string& error) {
+bool ListFolderEntries(const std::string& folder, std::string_view patterns,
+                       std::vector<ListedEntry>* listed, std::string* error) {
   FolderHandle dir(::opendir(folder.c_str()));
   if (!dir) {
-    error = ErrnoText(errno);
-    return std::nullopt;
+    *error = ErrnoText(errno);
+    return false;
   }
   std::vector<ListedEntry> entries;
   for (;;) {
@@ -186,8 +180,8 @@ std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& fol
     const dirent* entry = ::readdir(dir.get());
     if (entry == nullptr) {
       if (errno != 0) {
-        error = ErrnoText(errno);
-        return std::nullopt;
+        *error = ErrnoText(errno);
+        return false;
       }
       break;
     }
@@ -207,11 +201,12 @@ std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& fol
     }
   }
   if (::closedir(dir.release()) != 0) {
-    error = ErrnoText(errno);
-    return std::nullopt;
+    *error = ErrnoText(errno);
+    return false;
   }
   std::sort(entries.begin(), entries.end(), ComesFirst);
-  return entries;
+  *listed = std::move(entries);
+  return true;
 }
 
 std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt,
@@ -228,7 +223,7 @@ std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt
   if (length < 0) {
     screen_ << '\n';
     if (!std::feof(input_)) {
-      screen_ << "opjoin: cannot read standard input: " << ErrnoText(read_error) << '\n';
+      screen_ << "opjoin: " << kStandardInputUnread << ": " << ErrnoText(read_error) << '\n';
     }
     screen_ << std::flush;
     return std::nullopt;
@@ -313,7 +308,8 @@ bool TerminalDialog::Say(std::string_view text) {
 // Shows the title, the folder, the file types with the selected one marked and the numbered
 // list. A screen that cannot be written cancels the dialog: it cannot be answered unseen.
 bool TerminalDialog::Draw() {
-  std::string text = "\n" + description_.title + "\nLook in: " + folder_ + "\nFiles of type:\n";
+  std::string text = "\n" + description_.title + "\n" + std::string(kLookIn) + folder_ + "\n" +
+                     std::string(kFilesOfType) + "\n";
   std::string patterns = "*";
   for (std::size_t i = 0; i < description_.filters.size(); ++i) {
     const bool selected = i == description_.selected_filter;
@@ -324,12 +320,11 @@ bool TerminalDialog::Draw() {
     }
   }
   std::string error;
-  std::optional<std::vector<ListedEntry>> entries = ListFolderEntries(folder_, patterns, error);
-  listed_ = entries ? std::move(*entries) : std::vector<ListedEntry>();
-  if (!entries) {
-    text += "  (this folder cannot be read: " + error + ")\n";
+  listed_.clear();
+  if (!ListFolderEntries(folder_, patterns, &listed_, &error)) {
+    text += Fill(kFolderUnreadable, {error}) + "\n";
   } else if (listed_.empty()) {
-    text += "  (no folders or matching files)\n";
+    text += std::string(kNothingListed) + "\n";
   }
   const std::size_t width = std::to_string(listed_.size()).size();
   for (std::size_t i = 0; i < listed_.size(); ++i) {
@@ -345,8 +340,7 @@ TerminalDialog::Outcome TerminalDialog::Answer(const std::string& answer) {
     return Outcome::kCancelled;
   }
   if (answer.find('\0') != std::string::npos) {
-    return Say("A name cannot contain a NUL character.\n") ? Outcome::kAskAgain
-                                                           : Outcome::kCancelled;
+    return Say(std::string(kNulInName) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
   }
   if (answer.starts_with(':')) {
     return SwitchFilter(std::string_view(answer).substr(1));
@@ -354,22 +348,13 @@ TerminalDialog::Outcome TerminalDialog::Answer(const std::string& answer) {
   if (IsNumber(answer)) {
     return PickListed(answer);
   }
-  std::string path = AbsolutePath(folder_, ExpandHome(answer));
-  if (IsFolder(path)) {
-    return Enter(path);
-  }
-  // Only a typed name gets the default extension; one picked from the list is taken as it is.
-  if (!description_.default_extension.empty()) {
-    path = WithDefaultExtension(path, description_.default_extension);
-  }
-  return Choose(path);
+  return Act(AbsolutePath(folder_, ExpandHome(answer)));
 }
 
 TerminalDialog::Outcome TerminalDialog::SwitchFilter(std::string_view number) {
   std::size_t entry = IsNumber(number) ? ParseNumber(number) : 0;
   if (entry == 0 || entry > description_.filters.size()) {
-    return Say("There is no file type :" + std::string(number) +
-               "; the types are :1 to :" + std::to_string(description_.filters.size()) + ".\n")
+    return Say(Fill(kNoSuchType, {number, std::to_string(description_.filters.size())}) + "\n")
                ? Outcome::kAskAgain
                : Outcome::kCancelled;
   }
@@ -380,13 +365,9 @@ TerminalDialog::Outcome TerminalDialog::SwitchFilter(std::string_view number) {
 TerminalDialog::Outcome TerminalDialog::PickListed(std::string_view number) {
   std::size_t index = ParseNumber(number);
   if (index == 0 || index > listed_.size()) {
-    return Say("There is no number " + std::string(number) + " in the list.\n")
-               ? Outcome::kAskAgain
-               : Outcome::kCancelled;
+    return Say(Fill(kNoSuchNumber, {number}) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
   }
-  const ListedEntry& entry = listed_[index - 1];
-  std::string path = AbsolutePath(folder_, entry.name);
-  return entry.is_folder ? Enter(path) : Choose(path);
+  return Act(AbsolutePath(folder_, listed_[index - 1].name));
 }
 
 TerminalDialog::Outcome TerminalDialog::Enter(const std::string& folder) {
@@ -394,40 +375,44 @@ TerminalDialog::Outcome TerminalDialog::Enter(const std::string& folder) {
   FolderHandle dir(::opendir(resolved.c_str()));
   if (!dir) {
     const int error = errno;
-    return Say(resolved + "\nThis folder cannot be opened: " + ErrnoText(error) + ".\n")
-               ? Outcome::kAskAgain
-               : Outcome::kCancelled;
+    return Say(Fill(kFolderNotOpened, {resolved, ErrnoText(error)}) + "\n") ? Outcome::kAskAgain
+                                                                            : Outcome::kCancelled;
   }
   folder_ = resolved;
   return Outcome::kRedraw;
 }
 
-TerminalDialog::Outcome TerminalDialog::Choose(const std::string& typed_path) {
-  const std::string path = WithResolvedFolder(typed_path);
-  const ChoiceRefusal refusal = CheckChoice(path, description_.flags);
-  if (refusal != ChoiceRefusal::kNone) {
-    return Say(RefusalText(refusal, path) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+// Shows what the dialog's rules decide for `path` (absolute, as typed or picked). Its folder is
+// resolved first, so that the name chosen carries no "..".
+TerminalDialog::Outcome TerminalDialog::Act(const std::string& path) {
+  const ChoiceDecision decision = DecideChoice(WithResolvedFolder(path), description_);
+  switch (decision.action) {
+    case ChoiceDecision::Action::kEnterFolder:
+      return Enter(decision.path);
+    case ChoiceDecision::Action::kRefuse:
+      return Say(decision.text + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+    case ChoiceDecision::Action::kAskToCreate:
+      return AskToCreate(decision);
+    case ChoiceDecision::Action::kAccept:
+      break;
   }
-  if (HasFlag(OFN_CREATEPROMPT) && !FileExists(path)) {
-    return AskToCreate(path);
-  }
-  chosen_path_ = path;
+  chosen_path_ = decision.path;
   return Outcome::kChosen;
 }
 
-// "Yes" returns the name without creating the file (OFN_NOTESTFILECREATE); anything else asks
-// for a name again.
-TerminalDialog::Outcome TerminalDialog::AskToCreate(const std::string& path) {
-  if (!Say(path + "\nThis file does not exist.\n")) {
+// "Yes" returns the name without creating the file; anything else asks for a name again.
+TerminalDialog::Outcome TerminalDialog::AskToCreate(const ChoiceDecision& decision) {
+  if (!Say(decision.text + "\n")) {
     return Outcome::kCancelled;
   }
-  std::optional<std::string> reply = answers_->ReadAnswer(kCreatePrompt, folder_);
+  std::optional<std::string> reply =
+      answers_->ReadAnswer(std::string(kCreateQuestion) + std::string(kYesNo), folder_);
   if (!reply) {
     return Outcome::kCancelled;
   }
   const std::string answer = Lowercase(Trim(*reply));
   if (answer == "y" || answer == "yes") {
-    chosen_path_ = path;
+    chosen_path_ = decision.path;
     return Outcome::kChosen;
   }
   return Outcome::kAskAgain;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "dialog/description.h"
+#include "dialog/rules.h"
 
 namespace opjoin {
 
@@ -61,12 +62,11 @@ struct ListedEntry {
   bool is_folder = false;
 };
 
-// The sub-folders of `folder`, then the regular files whose names match `patterns`, each
-// sorted by name ignoring case. Names beginning with "." are left out, as `ls` does. Returns
-// nullopt with `error` set to the reason when the folder cannot be read.
-std::optional<std::vector<ListedEntry>> ListFolderEntries(const std::string& folder,
-                                                          std::string_view patterns,
-                                                          std::string& error);
+// Lists into `listed` the sub-folders of `folder`, then the regular files whose names match
+// `patterns`, each sorted by name ignoring case. Names beginning with "." are left out, as
+// `ls` does.
+bool ListFolderEntries(const std::string& folder, std::string_view patterns,
+                       std::vector<ListedEntry>* listed, std::string* error);
 
 class TerminalDialog final : public OpenDialog {
  public:
@@ -83,15 +83,14 @@ class TerminalDialog final : public OpenDialog {
  private:
   enum class Outcome { kAskAgain, kRedraw, kChosen, kCancelled };
 
-  bool HasFlag(unsigned long flag) const { return (description_.flags & flag) != 0; }
   bool Draw();
   bool Say(std::string_view text);
   Outcome Answer(const std::string& answer);
   Outcome SwitchFilter(std::string_view number);
   Outcome PickListed(std::string_view number);
   Outcome Enter(const std::string& folder);
-  Outcome Choose(const std::string& path);
-  Outcome AskToCreate(const std::string& path);
+  Outcome Act(const std::string& path);
+  Outcome AskToCreate(const ChoiceDecision& decision);
 
   OpenDialogDescription description_;
   std::string folder_;

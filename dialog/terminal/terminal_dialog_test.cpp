@@ -93,19 +93,20 @@ class TerminalDialogTest : public ::testing::Test {
 
 TEST_F(TerminalDialogTest, ListsFoldersThenMatchingFilesSortedIgnoringCase) {
   std::string error;
-  auto logs = ListFolderEntries(root_, "*.out; *.dat", error);
-  ASSERT_TRUE(logs) << error;
+  std::vector<ListedEntry> logs;
+  ASSERT_TRUE(ListFolderEntries(root_, "*.out; *.dat", &logs, &error)) << error;
   std::string names;
-  for (const ListedEntry& entry : *logs) {
+  for (const ListedEntry& entry : logs) {
     names += entry.name + (entry.is_folder ? "/ " : " ");
   }
   EXPECT_EQ(names, "sim/ alpha.dat Beta.OUT inv.dat inv.out ro.out ");
 
-  auto all = ListFolderEntries(root_, "*.*", error);
-  ASSERT_TRUE(all) << error;
-  EXPECT_EQ(all->size(), 8u);  // notes and zeta.txt too; .hidden.out stays hidden
+  std::vector<ListedEntry> all;
+  ASSERT_TRUE(ListFolderEntries(root_, "*.*", &all, &error)) << error;
+  EXPECT_EQ(all.size(), 8u);  // notes and zeta.txt too; .hidden.out stays hidden
 
-  EXPECT_FALSE(ListFolderEntries(At("none"), "*.*", error));
+  std::vector<ListedEntry> none;
+  EXPECT_FALSE(ListFolderEntries(At("none"), "*.*", &none, &error));
   EXPECT_EQ(error, std::strerror(ENOENT));
 }
 
@@ -114,10 +115,10 @@ TEST_F(TerminalDialogTest, LeavesOutLinksToNothingAndSpecialFiles) {
   ASSERT_EQ(::mkfifo((dir_ / "pipe.out").c_str(), 0644), 0);
   ASSERT_EQ(::symlink("sim", (dir_ / "link").c_str()), 0);
   std::string error;
-  auto listed = ListFolderEntries(root_, "*.*", error);
-  ASSERT_TRUE(listed) << error;
+  std::vector<ListedEntry> listed;
+  ASSERT_TRUE(ListFolderEntries(root_, "*.*", &listed, &error)) << error;
   std::string names;
-  for (const ListedEntry& entry : *listed) {
+  for (const ListedEntry& entry : listed) {
     names += entry.name + (entry.is_folder ? "/ " : " ");
   }
   EXPECT_EQ(names, "link/ sim/ alpha.dat Beta.OUT inv.dat inv.out notes ro.out zeta.txt ");

@@ -25,10 +25,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QSortFilterProxyModel>
 #include <QString>
 #include <QStringList>
+#include <QTreeView>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -167,10 +169,6 @@ class PatternFilterProxy final : public QSortFilterProxyModel {
   std::string patterns_;
 };
 
-QString CreateQuestion(const std::string& path) {
-  return FromLocalPath(path) + "\nThis file does not exist.\nCreate the file?";
-}
-
 class LogFileDialog final : public QFileDialog {
  public:
   explicit LogFileDialog(const OpenDialogDescription& description);
@@ -184,8 +182,9 @@ class LogFileDialog final : public QFileDialog {
 
  private:
   void ShowFilterEntries();
+  void SizeForReading();
   void UseFilterEntry(int index);
-  bool AllowedToCreate(const std::string& path);
+  bool AllowedToCreate(const ChoiceDecision& decision);
 
   const OpenDialogDescription& description_;
   PatternFilterProxy* proxy_;  // owned by the dialog
@@ -202,10 +201,28 @@ LogFileDialog::LogFileDialog(const OpenDialogDescription& description)
   setAcceptMode(QFileDialog::AcceptOpen);
   setFileMode(QFileDialog::AnyFile);  // names that do not exist reach accept()
   setSupportedSchemes({QStringLiteral("file")});
-  setDefaultSuffix(QString::fromStdString(description.default_extension));
+  // The default extension is the shared rules' to add (DecideChoice): Qt's own default
+  // suffix would be added even to a name that exists without one.
   setSizeGripEnabled((description.flags & OFN_ENABLESIZING) != 0);
   setProxyModel(proxy_);
   ShowFilterEntries();
+  SizeForReading();
+}
+
+// Opens large enough, and widens the detail view's columns to their contents whenever a folder
+// has been read, so that a file's size, type and date read whole.
+void LogFileDialog::SizeForReading() {
+  resize(900, 540);
+  auto* view = findChild<QTreeView*>();
+  auto* files = static_cast<QFileSystemModel*>(proxy_->sourceModel());
+  if (view == nullptr || files == nullptr) {
+    return;
+  }
+  connect(files, &QFileSystemModel::directoryLoaded, view, [view] {
+    for (int column = 1; column < view->header()->count(); ++column) {
+      view->resizeColumnToContents(column);
+    }
+  });
 }
 
 void LogFileDialog::ShowFilterEntries() {
@@ -238,32 +255,34 @@ void LogFileDialog::accept() {
   if (files.isEmpty()) {
     return;
   }
-  std::string path = ToLocalPath(files.first());
-  if (IsFolder(path)) {
-    QFileDialog::accept();  // opens the folder
-    return;
+  const ChoiceDecision decision = DecideChoice(ToLocalPath(files.first()), description_);
+  switch (decision.action) {
+    case ChoiceDecision::Action::kEnterFolder:
+      QFileDialog::accept();  // opens the folder
+      return;
+    case ChoiceDecision::Action::kRefuse:
+      QMessageBox::warning(this, windowTitle(), FromLocalPath(decision.text));
+      return;
+    case ChoiceDecision::Action::kAskToCreate:
+      if (!AllowedToCreate(decision)) {
+        return;
+      }
+      break;
+    case ChoiceDecision::Action::kAccept:
+      break;
   }
-  path = WithDefaultExtension(path, description_.default_extension);
-  const ChoiceRefusal refusal = CheckChoice(path, description_.flags);
-  if (refusal != ChoiceRefusal::kNone) {
-    QMessageBox::warning(this, windowTitle(), FromLocalPath(RefusalText(refusal, path)));
-    return;
-  }
-  if (!FileExists(path) && !AllowedToCreate(path)) {
-    return;
-  }
-  choice_ = path;
+  choice_ = decision.path;
   QDialog::accept();
 }
 
 // A name that does not exist is taken only when the user says it may be created. The dialog
 // itself never creates it.
-bool LogFileDialog::AllowedToCreate(const std::string& path) {
-  if ((description_.flags & OFN_CREATEPROMPT) == 0) {
-    return true;
-  }
-  return QMessageBox::question(this, windowTitle(), CreateQuestion(path),
-                               QMessageBox::Yes | QMessageBox::No,
+bool LogFileDialog::AllowedToCreate(const ChoiceDecision& decision) {
+  const QString question =
+      FromLocalPath(decision.text) + "\n" +
+      QString::fromUtf8(dialog_text::kCreateQuestion.data(),
+                        static_cast<qsizetype>(dialog_text::kCreateQuestion.size()));
+  return QMessageBox::question(this, windowTitle(), question, QMessageBox::Yes | QMessageBox::No,
                                QMessageBox::Yes) == QMessageBox::Yes;
 }
 

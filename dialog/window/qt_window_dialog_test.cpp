@@ -159,6 +159,8 @@ class GuiDialogTest : public QObject {
                                                  << ".rc.dat";
     QTest::newRow("other extension kept") << "notes.txt"
                                           << "notes.txt";
+    QTest::newRow("existing name without extension kept") << "README"
+                                                          << "README";
     QTest::newRow("name in a subfolder") << "sub/deep.out"
                                          << "sub/deep.out";
     QTest::newRow("absolute path") << "FOLDER/sub/deep.out"
@@ -170,7 +172,7 @@ class GuiDialogTest : public QObject {
     QFETCH(QString, chosen);
     typed.replace("FOLDER", folder_->path());
     QVERIFY(QDir(folder_->path()).mkdir("sub"));
-    for (const char* name : {".rc.dat", "notes.txt", "sub/deep.out"}) {
+    for (const char* name : {".rc.dat", "notes.txt", "README", "sub/deep.out"}) {
       MakeFile(In(name));
     }
     auto [result, path] = Run([&typed](QFileDialog& dialog) { TypeName(dialog, typed); });

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/diagnostic.h"
+#include "base/text.h"
 #include "dialog/window/qt_window_dialog.h"
 #include "dialog/window/window_dialog.h"
 
@@ -32,7 +34,8 @@ std::string ExecutableFolder() {
 
 // The module beside the executable (a build tree), else where installation puts it, seen
 // from the executable (an installed tree that was moved) or as configured.
-void* LoadModule(std::string& error) {
+// Loads the module into `module`.
+bool LoadModule(void** module, std::string* error) {
   const std::string folder = ExecutableFolder();
   const std::string candidates[] = {folder + "/" + OPJOIN_QT_DIALOG_MODULE_NAME,
                                     folder + "/" + OPJOIN_QT_DIALOG_MODULE_FROM_BINDIR,
@@ -41,14 +44,15 @@ void* LoadModule(std::string& error) {
     if (::access(candidate.c_str(), F_OK) != 0) {
       continue;
     }
-    if (void* module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-      return module;
+    *module = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (*module == nullptr) {
+      *error = ::dlerror();
+      return false;
     }
-    error = ::dlerror();
-    return nullptr;
+    return true;
   }
-  error = std::string(OPJOIN_QT_DIALOG_MODULE_INSTALLED) + ": no such file";
-  return nullptr;
+  *error = Fill(dialog_text::kNoSuchFile, {OPJOIN_QT_DIALOG_MODULE_INSTALLED});
+  return false;
 }
 
 }  // namespace
@@ -58,15 +62,17 @@ bool HasWindowDialog() {
 }
 
 std::unique_ptr<OpenDialog> StartWindowDialog(const OpenDialogDescription& description) {
+  void* module = nullptr;  // never unloaded: the dialog's code must outlive the dialog
   std::string error;
-  // Never unloaded: the dialog's code must outlive the dialog.
-  void* module = LoadModule(error);
-  void* entry = module != nullptr ? ::dlsym(module, "opjoin_start_qt_dialog") : nullptr;
-  if (entry == nullptr) {
-    if (module != nullptr) {
+  void* entry = nullptr;
+  if (LoadModule(&module, &error)) {
+    entry = ::dlsym(module, "opjoin_start_qt_dialog");
+    if (entry == nullptr) {
       error = ::dlerror();
     }
-    std::fprintf(stderr, "opjoin: cannot load the window dialog: %s\n", error.c_str());
+  }
+  if (entry == nullptr) {
+    Diagnose(dialog_text::kWindowNotLoaded, error);
     return nullptr;
   }
   auto start = reinterpret_cast<decltype(&opjoin_start_qt_dialog)>(entry);
