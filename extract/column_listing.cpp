@@ -159,7 +159,6 @@ class Joiner {
     return std::move(rows_);
   }
 
- private:
   static std::string_view Trim(std::string_view text) {
     while (!text.empty() && IsBlank(text.front())) {
       text.remove_prefix(1);
@@ -170,10 +169,15 @@ class Joiner {
     return text;
   }
 
+  // The field width of the blocks joined so far; 0 before the first.
+  std::size_t FieldWidth() const { return devices_ == 0 ? 0 : table_.field_width; }
+
+ private:
   std::size_t RowWidth() const { return table_.label_width + devices_ * table_.field_width; }
 
   // How many characters of the label field belong to the first device's name, which begins
-  // left of its field: a word running across the field's start, after the label.
+  // left of its field: the part of a word running across the field's start that follows the
+  // label (a name row's label may run straight into it).
   std::size_t SpillWidth(std::string_view line, std::size_t label_width) const {
     if (!layout_.names_may_start_left || line.size() <= label_width ||
         IsBlank(line[label_width - 1]) || IsBlank(line[label_width])) {
@@ -183,8 +187,14 @@ class Joiner {
     while (begin > 0 && !IsBlank(line[begin - 1])) {
       --begin;
     }
+    std::string_view left_part = line.substr(begin, label_width - begin);
+    for (std::string_view label : layout_.name_rows) {
+      if (!label.empty() && left_part.size() > label.size() && left_part.starts_with(label)) {
+        return left_part.size() - label.size();
+      }
+    }
     bool label_before = !IsBlankLine(line.substr(0, begin));
-    return label_before ? label_width - begin : 0;
+    return label_before ? left_part.size() : 0;
   }
 
   // The row with `key`, made with `label_field` and blank fields for the devices so far when
@@ -368,10 +378,22 @@ class ListingReader {
     }
   }
 
+  // Whether `line` is the row naming the block's devices. Its label may run straight into the
+  // first name, when names may begin left of their field.
+  bool IsNamesRow(std::string_view line) const {
+    std::string_view first = FirstWords(line).first;
+    return first == layout_.names_row ||
+           (layout_.names_may_start_left && first.starts_with(layout_.names_row));
+  }
+
   void AddToBlock(std::string_view line) {
-    if (!block_.has_names && FirstWords(line).first == layout_.names_row) {
+    if (!block_.has_names && IsNamesRow(line)) {
       block_.has_names = true;
       std::vector<Word> words = Words(line);
+      std::size_t glued = words[0].begin + layout_.names_row.size();  // a name after the label
+      if (glued < words[0].end) {
+        block_.names.emplace_back(line.substr(glued, words[0].end - glued));
+      }
       for (std::size_t i = 1; i < words.size(); ++i) {
         block_.names.emplace_back(line.substr(words[i].begin, words[i].end - words[i].begin));
       }
@@ -418,8 +440,11 @@ class ListingReader {
       return;
     }
     Geometry geometry{layout_.label_width, layout_.field_width};
+    // A block of one device shows no field width: the listing's, or the usual one, serves.
+    std::size_t single_width =
+        joiner_.FieldWidth() != 0 ? joiner_.FieldWidth() : layout_.field_width;
     if (!layout_.fixed_widths &&
-        !MeasureGeometry(block_.lines, block_.names.size(), layout_.field_width, &geometry)) {
+        !MeasureGeometry(block_.lines, block_.names.size(), single_width, &geometry)) {
       return;  // no row shows where the fields end
     }
     joiner_.Add(block_.lines, block_.names.size(), geometry);

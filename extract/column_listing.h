@@ -11,6 +11,7 @@
 // every line, blank where its block has no such row.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -50,8 +51,10 @@ struct ColumnLayout {
   std::size_t field_width = 0;
   // Labels stand right-aligned in their field, so a row's label ends at its field's end.
   bool labels_right_aligned = false;
-  // Names may begin left of their field, in the columns before it.
+  // Names may begin left of their field, in the columns before it, even right after the
+  // label of one of these rows (which hold names rather than values).
   bool names_may_start_left = false;
+  std::array<std::string_view, 3> name_rows = {};
 };
 
 // HSPICE's "**** mosfets" sections: blocks from a "subckt" line to a blank line, label and
@@ -70,6 +73,7 @@ inline constexpr ColumnLayout kHspiceLayout = {
     .field_width = 11,
     .labels_right_aligned = false,
     .names_may_start_left = true,
+    .name_rows = {"subckt", "element", "model"},
 };
 
 // ngspice's "show" tables: a model line, then blocks from a "device" row to a blank line or the
@@ -89,6 +93,7 @@ inline constexpr ColumnLayout kNgspiceLayout = {
     .field_width = 22,
     .labels_right_aligned = true,
     .names_may_start_left = false,
+    .name_rows = {},
 };
 
 // One listing, joined.
