@@ -142,7 +142,9 @@ class Joiner {
       std::string key(Trim(label_field));
       key += '\n' + std::to_string(seen_in_block[key]++);  // a label's n-th row in a block
       std::string& text = RowFor(key, label_field);
-      Place(text, std::string_view(line).substr(geometry.label_width - spill, spill));
+      if (spill > 0) {  // then the line reaches past the label field
+        Place(text, std::string_view(line).substr(geometry.label_width - spill, spill));
+      }
       AppendFields(text, line, devices, geometry);
     }
     devices_ += devices;

@@ -35,6 +35,17 @@ std::string Lines(const std::vector<std::string>& lines) {
   return text;
 }
 
+std::string WithoutTrailingBlanks(std::string_view text) {
+  std::string stripped;
+  for (char c : text) {
+    if (c == '\n') {
+      stripped.erase(stripped.find_last_not_of(' ') + 1);
+    }
+    stripped += c;
+  }
+  return stripped;
+}
+
 std::string WithCrLf(std::string_view text) {
   std::string crlf;
   for (char c : text) {
@@ -133,10 +144,10 @@ TEST(HspiceListing, JoinsBlocksOfEachWidthWithAShortLastBlock) {
   for (Case c : {Case{9, 11}, Case{10, 11}, Case{12, 13}, Case{9, 12}}) {
     Hspice hspice(c.label_width, c.field_width);
     // Device 100's name begins left of its field, the first of its block.
-    std::string log =
-        " ****  voltage sources\n\n subckt\n element  0:vdd\n  volts     1.8\n\n" +
-        Hspice::Section(hspice.Block({1, 2, 3}) + hspice.Block({100, 5, 6}) + hspice.Block({7}));
-    std::vector<int> all = {1, 2, 3, 100, 5, 6, 7};
+    std::string log = " ****  voltage sources\n\n subckt\n element  0:vdd\n  volts     1.8\n\n" +
+                      Hspice::Section(hspice.Block({1, 2, 3}) + hspice.Block({100, 5, 6}) +
+                                      hspice.Block({8}));  // top level: a blank subckt row
+    std::vector<int> all = {1, 2, 3, 100, 5, 6, 8};
     std::string expected;
     for (const std::string& row : Hspice::kRows) {
       expected += hspice.TableLine(row, all, all) + "\n";
@@ -146,8 +157,9 @@ TEST(HspiceListing, JoinsBlocksOfEachWidthWithAShortLastBlock) {
     EXPECT_EQ(reading.listing.complete_blocks, 3);
     EXPECT_FALSE(reading.listing.block_cut_off);
     EXPECT_EQ(Lines(reading.listing.lines), expected) << c.label_width << "/" << c.field_width;
-    // The same from Windows, and whatever the reader's block size.
+    // The same from Windows, without trailing blanks, and whatever the reader's block size.
     EXPECT_EQ(Lines(Read(WithCrLf(log), kHspiceLayout).listing.lines), expected);
+    EXPECT_EQ(Lines(Read(WithoutTrailingBlanks(log), kHspiceLayout).listing.lines), expected);
     EXPECT_EQ(Lines(Read(log, kHspiceLayout, 1, 256 * 1024).listing.lines), expected);
   }
 }
