@@ -215,8 +215,9 @@ class HspiceGenerator {
       return "0.     ";
     }
     std::size_t hash = std::hash<std::string>{}(row + device);
-    return (hash % 3 == 0 ? "-" : "") + std::to_string(hash % 1000) + "." +
-           std::to_string(hash / 1000 % 10000) + "munpf"[hash / 7 % 5];
+    std::string text = hash % 3 == 0 ? "-" : "";
+    text += std::to_string(hash % 1000) + "." + std::to_string(hash / 1000 % 10000);
+    return text + "munpf"[hash / 7 % 5];
   }
 
   // Places `device`'s text for `row` in the field that ends at column `field_end`.
@@ -352,8 +353,9 @@ class NgspiceGenerator {
           devices = previous_devices;
         } else {
           for (int n = 1 + random_.Below(5); n > 0; --n) {
-            devices.push_back((mos ? "m" : "r") + std::string(random_.Chance(30) ? ".x1." : "") +
-                              std::to_string(next_device_++));
+            std::string device = mos ? "m" : "r";
+            device += random_.Chance(30) ? ".x1." : "";
+            devices.push_back(device + std::to_string(next_device_++));
           }
         }
         if (kind == 0) {
@@ -448,7 +450,8 @@ class NgspiceGenerator {
   }
 
   void WriteBlock(std::string& log, const Block& block, std::string_view title) {
-    Line(log, " " + std::string(title));
+    std::string title_line(" ");
+    Line(log, title_line.append(title));
     std::size_t lines = block.rows.size();
     if (block.cut_off) {
       lines = 1 + static_cast<std::size_t>(random_.Below(static_cast<int>(block.rows.size())));

@@ -97,7 +97,8 @@ class Hspice {
 
   static std::string Value(std::string_view row, int device) {
     if (row == "subckt") {
-      return device % 2 == 0 ? "" : "x" + std::to_string(device);  // blank at top level
+      std::string name = device % 2 == 0 ? "" : "x";  // blank at top level
+      return name.empty() ? name : name.append(std::to_string(device));
     }
     if (row == "element") {
       return std::to_string(device) + ":m" + std::to_string(device);
@@ -263,7 +264,8 @@ std::string NgRow(std::string_view label, const std::vector<std::string>& values
 // A table of `devices` with rows "model" and `rows`; each value names its device and row.
 std::string NgTable(std::string_view title, const std::vector<std::string>& devices,
                     const std::vector<std::string>& rows, std::string_view end = "\n") {
-  std::string text = " " + std::string(title) + "\n" + NgRow("device", devices) + "\n";
+  std::string text(" ");
+  text.append(title).append("\n").append(NgRow("device", devices)).append("\n");
   std::vector<std::string> models;
   for (const std::string& device : devices) {
     models.push_back(device.starts_with("m") ? "nch" : "R");
