@@ -229,6 +229,10 @@ TEST(Layouts, JoinsAnNgspiceLog) {
     EXPECT_EQ(outcome.err, "");
     EXPECT_EQ(ReadFile(dir / "inv.jtb"), kNgspiceTable);
   }
+  // The example, from a real ngspice run.
+  WriteFile(dir / "example.log", ReadFile(kExamples + "/inv_ngspice.log"));
+  EXPECT_EQ(Join(dir / "example.log").exit_status, 0);
+  EXPECT_EQ(ReadFile(dir / "example.jtb"), ReadFile(kExamples + "/inv_ngspice.jtb"));
   // The other layouts find nothing of theirs in it.
   EXPECT_EQ(Join(dir / "inv.log", {"--layout=hspice"}).out, kDelimiterMissing);
   EXPECT_EQ(Join(dir / "inv.log", {"--layout=smartspice"}).out, kDelimiterMissing);
