@@ -5,6 +5,8 @@
 #include <unordered_set>
 #include <utility>
 
+#include "base/text.h"
+
 namespace opjoin {
 
 namespace {
@@ -159,16 +161,6 @@ class Joiner {
       text.erase(text.find_last_not_of(' ') + 1);
     }
     return std::move(rows_);
-  }
-
-  static std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-      text.remove_prefix(1);
-    }
-    while (!text.empty() && IsBlank(text.back())) {
-      text.remove_suffix(1);
-    }
-    return text;
   }
 
   // The field width of the blocks joined so far; 0 before the first.
