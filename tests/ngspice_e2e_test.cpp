@@ -179,15 +179,23 @@ const char kModels[] =
     ".model n1 nmos level=1 vto=0.7 kp=110u gamma=0.4 lambda=0.04\n"
     ".model p1 pmos level=1 vto=-0.7 kp=50u gamma=0.4 lambda=0.05\n";
 
+// `prefix` followed by the number `i` (built by appending: GCC 12 warns wrongly, -Wrestrict, of
+// "s" + std::to_string(i)).
+std::string Numbered(std::string_view prefix, int i) {
+  std::string name(prefix);
+  name += std::to_string(i);
+  return name;
+}
+
 // A chain of `count` inverters of `n` and `p` devices, from node in to node s<count>.
 std::string InverterChain(int count, const std::string& n, const std::string& p,
                           std::set<std::string>* devices) {
   std::string text;
   std::string input = "in";
   for (int i = 1; i <= count; ++i) {
-    std::string output = "s" + std::to_string(i);
-    std::string mn = "mn" + std::to_string(i);
-    std::string mp = "mp" + std::to_string(i);
+    std::string output = Numbered("s", i);
+    std::string mn = Numbered("mn", i);
+    std::string mp = Numbered("mp", i);
     text += mn + " " + output + " " + input + " 0 0 " + n + " w=1u l=0.18u\n";
     text += mp + " " + output + " " + input + " vdd vdd " + p + " w=2u l=0.18u\n";
     devices->insert({mn, mp});
