@@ -46,11 +46,11 @@ void GrowFor(std::string& row, std::size_t piece) {
 }
 
 // Moves to the next line that can matter while row `row` is sought: one that may begin with the
-// row's name or the end marker, or, when a missing row is to be reported, the first row's
-// name. Every other line would be passed over anyway, so it is not looked at.
-bool NextLineFor(LineReader& log, std::size_t row, bool report_missing) {
+// row's name, the end marker, or the first row's name (which tells that `row` is missing from
+// its block). Every other line would be passed over anyway, so it is not looked at.
+bool NextLineFor(LineReader& log, std::size_t row) {
   const std::array<std::string_view, 3> names = {KeywordTable[row], EndMarker, KeywordTable[0]};
-  std::size_t count = row > 0 && report_missing ? 3 : 2;
+  std::size_t count = row > 0 ? 3 : 2;  // the first row's name is already the sought one
   return log.SkipToLineContaining(std::span(names.data(), count), LeadSkipLimit);
 }
 
@@ -83,7 +83,7 @@ int ScanListing(LineReader& log, ParameterRows& rows, const RowMissingHandler& o
   while (!log.AtEof() && !done) {
     std::size_t row = 0;
     while (row < kRowCount && !done) {
-      if (!NextLineFor(log, row, static_cast<bool>(on_row_missing))) {
+      if (!NextLineFor(log, row)) {
         done = true;
         break;
       }
@@ -92,7 +92,7 @@ int ScanListing(LineReader& log, ParameterRows& rows, const RowMissingHandler& o
         done = true;
       }
       if (!Matches(KeywordTable[row], head)) {
-        if (row > 0 && on_row_missing && Matches(KeywordTable[0], head)) {
+        if (row > 0 && Matches(KeywordTable[0], head)) {
           on_row_missing(row, block_count + 1);
         }
         continue;

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "extract/listing_scanner.h"
 #include "output/output_name.h"
 #include "output/table_writer.h"
 

@@ -6,10 +6,9 @@
 // or whose folder may not be written, is written in place instead, which is not atomic.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
-
-#include "extract/listing_scanner.h"
 
 namespace opjoin {
 
@@ -21,9 +20,10 @@ enum class WriteFailure {
   kNotSynced,   // the table was replaced, but its folder could not be synced to disk
 };
 
-// Writes `rows`, one per line ending in LF, to the table named after `log_path` (see
-// OutputNameFor). On failure, `failure` tells how far it got and `error` why.
-bool WriteTable(std::string_view log_path, const ParameterRows& rows, WriteFailure* failure,
+// Writes `rows` (the scanner's ParameterRows, or the lines of a joined column listing), one per
+// line ending in LF, to the table named after `log_path` (see OutputNameFor). On failure,
+// `failure` tells how far it got and `error` why.
+bool WriteTable(std::string_view log_path, std::span<const std::string> rows, WriteFailure* failure,
                 std::string* error);
 
 }  // namespace opjoin

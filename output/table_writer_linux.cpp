@@ -41,7 +41,7 @@ class FileSizeSignalIgnored {
   struct sigaction previous_ = {};
 };
 
-std::size_t TableSize(const ParameterRows& rows) {
+std::size_t TableSize(std::span<const std::string> rows) {
   std::size_t size = 0;
   for (const std::string& row : rows) {
     size += row.size() + 1;
@@ -50,7 +50,7 @@ std::size_t TableSize(const ParameterRows& rows) {
 }
 
 // Writes the rows, each followed by a line feed, at the file's offset. False with errno set.
-bool WriteRows(int fd, const ParameterRows& rows) {
+bool WriteRows(int fd, std::span<const std::string> rows) {
   static char line_feed = '\n';
   std::vector<iovec> pieces;
   for (const std::string& row : rows) {
@@ -139,7 +139,7 @@ bool FitsFileSizeLimit(std::size_t size) {
 
 // Writes over the existing table, so that its other hard links see the new table too. The
 // space is reserved first, so that a full disk leaves the table as it was.
-bool WriteInPlace(const TablePlace& place, const ParameterRows& rows, WriteFailure* failure,
+bool WriteInPlace(const TablePlace& place, std::span<const std::string> rows, WriteFailure* failure,
                   std::string* error) {
   UniqueFd file(::openat(place.folder.get(), place.name.c_str(),
                          O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
@@ -196,7 +196,7 @@ bool SyncFolder(const TablePlace& place, std::string* error) {
 
 // Writes the table to a new file and renames it over the old one. `lost` tells what of the
 // old table's attributes the new one could not keep, or stays empty.
-bool ReplaceTable(const TablePlace& place, const ParameterRows& rows, WriteFailure* failure,
+bool ReplaceTable(const TablePlace& place, std::span<const std::string> rows, WriteFailure* failure,
                   std::string* lost, std::string* error) {
   TempFile temp;
   if (!temp.Create(place.folder.get(), error)) {
@@ -229,7 +229,7 @@ bool ReplaceTable(const TablePlace& place, const ParameterRows& rows, WriteFailu
 
 }  // namespace
 
-bool WriteTable(std::string_view log_path, const ParameterRows& rows, WriteFailure* failure,
+bool WriteTable(std::string_view log_path, std::span<const std::string> rows, WriteFailure* failure,
                 std::string* error) {
   const std::string output_name = OutputNameFor(log_path);
   *failure = WriteFailure::kSameAsLog;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "extract/listing_scanner.h"
 #include "tests/support/temp_dir.h"
 
 namespace opjoin {
