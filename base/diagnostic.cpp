@@ -1,16 +1,20 @@
 #include "base/diagnostic.h"
 
+#include <unistd.h>
+
 #include <cstring>
 
 #include "base/console.h"
+#include "base/terminal_text.h"
 
 namespace opjoin {
 
 namespace {
 
+// The names in a diagnostic are escaped when standard error is a terminal.
 void PrintLine(std::string_view text) {
   std::string line = "opjoin: ";
-  line += text;
+  line += ForStream(STDERR_FILENO, text);
   line += '\n';
   WriteText(StandardStream::kError, line);  // nowhere left to report a failure
 }

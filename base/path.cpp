@@ -1,5 +1,7 @@
 #include "base/path.h"
 
+#include <algorithm>
+
 #include "base/path_platform.h"
 
 namespace opjoin {
@@ -56,10 +58,37 @@ std::string WithDefaultExtension(std::string_view path, std::string_view extensi
 std::string AbsoluteFromWorkingFolder(std::string_view path) {
   std::string folder;
   std::string error;
-  if (IsAbsolute(path)) {
-    return AbsolutePath(folder, path);  // the base plays no part
+  if (!IsAbsolute(path) && !WorkingFolder(&folder, &error)) {
+    return std::string(path);
   }
-  return WorkingFolder(&folder, &error) ? AbsolutePath(folder, path) : std::string(path);
+  std::string absolute = AbsolutePath(folder, path);  // the base plays no part in an absolute path
+  const bool names_folder =
+      (!path.empty() && IsSeparator(path.back())) || path == "." ||
+      (path.ends_with(".") && path.size() >= 2 && IsSeparator(path[path.size() - 2]));
+  if (names_folder && !IsSeparator(absolute.back())) {
+    absolute += PreferredSeparator();
+  }
+  return absolute;
+}
+
+std::vector<std::string> PathComponents(std::string_view path) {
+  std::vector<std::string> names;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = start;
+    while (end < path.size() && !IsSeparator(path[end])) {
+      ++end;
+    }
+    std::string_view name = path.substr(start, end - start);
+    if (!name.empty() && name != ".") {
+      names.emplace_back(name);
+    }
+    start = end + 1;
+  }
+  if (!path.empty() && IsSeparator(path.back())) {
+    names.emplace_back(".");
+  }
+  return names;
 }
 
 }  // namespace opjoin

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace opjoin {
 
@@ -42,7 +43,12 @@ std::string AbsolutePath(std::string_view base, std::string_view path);
 // The working folder. False, with `error` set, when it cannot be told (it was removed).
 bool WorkingFolder(std::string* folder, std::string* error);
 
-// `path` made absolute against the working folder, or as given should that be gone.
+// `path` made absolute against the working folder, or as given should that be gone. A path
+// that ends in '/' or "/." keeps a final '/': it names a folder, as the system takes it.
 std::string AbsoluteFromWorkingFolder(std::string_view path);
+
+// The names between the slashes of `path`, in order, without empty ones and ".". A path that
+// ends in '/' gets "." as its last name, so that it still names a folder.
+std::vector<std::string> PathComponents(std::string_view path);
 
 }  // namespace opjoin

@@ -18,6 +18,10 @@ std::size_t RootLength(std::string_view path) {
   return path.starts_with('/') ? 1 : 0;
 }
 
+char PreferredSeparator() {
+  return '/';
+}
+
 bool IsAbsolute(std::string_view path) {
   return path.starts_with('/');
 }

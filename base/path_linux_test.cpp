@@ -1,4 +1,7 @@
 // Path rules that hold on Linux only.
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "base/path.h"
@@ -20,6 +23,37 @@ TEST(AbsolutePath, JoinsRelativePathsAndDropsDotComponents) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(AbsolutePath(c.base, c.path), c.absolute);
+  }
+}
+
+TEST(AbsoluteFromWorkingFolder, KeepsTheSlashOfAPathThatNamesAFolder) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"/tmp/sim.out", "/tmp/sim.out"},
+      {"/tmp/sim.out/", "/tmp/sim.out/"},
+      {"/tmp/sim.out/.", "/tmp/sim.out/"},
+      {"/tmp//sim.out//", "/tmp/sim.out/"},
+      {"/", "/"},
+  };
+  for (auto [given, absolute] : cases) {
+    EXPECT_EQ(AbsoluteFromWorkingFolder(given), absolute) << given;
+  }
+}
+
+TEST(PathComponents, SplitsAtSlashesAndKeepsAFolderAtTheEnd) {
+  struct Case {
+    std::string_view path;
+    std::vector<std::string> names;
+  };
+  const Case cases[] = {
+      {"inv.jtb", {"inv.jtb"}},
+      {"../tables/./inv.jtb", {"..", "tables", "inv.jtb"}},
+      {"/tmp//inv.jtb", {"tmp", "inv.jtb"}},
+      {"tables/", {"tables", "."}},
+      {"/", {"."}},
+      {"", {}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PathComponents(c.path), c.names) << c.path;
   }
 }
 

@@ -12,4 +12,7 @@ namespace opjoin {
 // root), and the whole "\\server\share\" or "\\?\C:\" of such a path. 0 for a relative path.
 std::size_t RootLength(std::string_view path);
 
+// The separator the program writes: '/' on Linux, '\' on Windows.
+char PreferredSeparator();
+
 }  // namespace opjoin

@@ -54,6 +54,10 @@ std::size_t RootLength(std::string_view path) {
   return !path.empty() && IsSeparator(path[0]) ? 1 : 0;
 }
 
+char PreferredSeparator() {
+  return '\\';
+}
+
 bool IsAbsolute(std::string_view path) {
   std::size_t root = RootLength(path);
   return root >= 3 ||

@@ -73,6 +73,10 @@ TEST(WindowsPaths, TheWorkingFolderIsAbsolute) {
   ASSERT_TRUE(WorkingFolder(&folder, &error)) << error;
   EXPECT_TRUE(IsAbsolute(folder)) << folder;
   EXPECT_EQ(AbsoluteFromWorkingFolder("inv.out"), AbsolutePath(folder, "inv.out"));
+  // A path that names a folder keeps a final separator, as the system takes it.
+  EXPECT_EQ(AbsoluteFromWorkingFolder(R"(C:\sim.out\)"), R"(C:\sim.out\)");
+  EXPECT_EQ(AbsoluteFromWorkingFolder("C:/sim.out/."), R"(C:\sim.out\)");
+  EXPECT_EQ(AbsoluteFromWorkingFolder(R"(C:\)"), R"(C:\)");
 }
 
 }  // namespace

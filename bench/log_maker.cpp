@@ -158,13 +158,118 @@ const std::string_view kListingRows[] = {"element", "model", "region", "vds",  "
                                          "gm",      "gmbs",  "cgs",    "cgd",  "cgb",   "capbd",
                                          "capbs",   "weff",  "leff",   "beta", "gameff"};
 
+// HSPICE's rows, as its MOS sections print them.
+const std::string_view kHspiceRows[] = {"subckt", "element", "model",   "region", "id",  "ibs",
+                                        "ibd",    "vgs",     "vds",     "vbs",    "vth", "vdsat",
+                                        "vod",    "beta",    "gam eff", "gm",     "gds", "gmb",
+                                        "cdtot",  "cgtot",   "cstot",   "cbtot",  "cgs", "cgd"};
+constexpr std::size_t kHspiceLabelWidth = 9;
+
+// Some of ngspice's BSIM4 rows.
+const std::string_view kNgspiceRows[] = {
+    "device", "model", "l",   "w",   "m",   "nf",  "gmbs",  "gm",    "gds", "vdsat",
+    "vth",    "id",    "ibd", "ibs", "vbs", "vgs", "vds",   "cgg",   "cgs", "cgd",
+    "cbg",    "cbd",   "cbs", "cdg", "cdd", "cds", "capbd", "capbs", "qg",  "qb"};
+constexpr std::size_t kNgspiceLabelWidth = 11;
+constexpr std::size_t kNgspiceFieldWidth = 22;
+
 // About the bytes WriteListing writes for `shape`, so that a listing can end a log.
 std::uint64_t ListingSizeEstimate(const LogShape& shape) {
-  std::uint64_t line = kLabelWidth + shape.columns * kColumnWidth + (shape.crlf ? 2 : 1);
-  return shape.blocks * (std::size(kListingRows) + 2) * line + 100;
+  std::uint64_t rows = std::size(kListingRows);
+  std::uint64_t line = kLabelWidth + shape.columns * kColumnWidth;
+  if (shape.layout == LogShape::Layout::kHspice) {
+    rows = std::size(kHspiceRows);
+  } else if (shape.layout == LogShape::Layout::kNgspice) {
+    rows = std::size(kNgspiceRows);
+    line = kNgspiceLabelWidth + shape.columns * kNgspiceFieldWidth;
+  }
+  return shape.blocks * (rows + 4) * (line + (shape.crlf ? 2 : 1)) + 200;
+}
+
+// An HSPICE "**** mosfets" section: label field 9, fields 11, names near their field's start.
+void WriteHspiceListing(Output& out, Random& random, const LogShape& shape) {
+  std::string line;
+  std::string cell;
+  out.Line(" **** mosfets");
+  out.Line("");
+  out.Line("");
+  for (std::uint64_t block = 0; block < shape.blocks; ++block) {
+    std::uint64_t first = block * shape.columns;
+    for (std::string_view name : kHspiceRows) {
+      line.assign(name == "subckt" || name == "element" || name == "model" || name == "region"
+                      ? " "
+                      : "  ");
+      line.append(name);
+      line.resize(kHspiceLabelWidth, ' ');
+      for (std::uint64_t c = 0; c < shape.columns; ++c) {
+        cell.clear();
+        if (name == "subckt") {
+          cell = " x1";
+          cell.resize(kColumnWidth, ' ');
+        } else if (name == "element" || name == "model") {
+          cell = name == "element" ? " 0:m" + std::to_string(first + c + 1)
+                                   : (random.Below(2) == 0 ? " 0:nch.1" : " 0:pch.1");
+          cell.resize(kColumnWidth, ' ');
+        } else {
+          std::string value;
+          if (name == "region") {
+            value = random.Below(3) == 0 ? "Linear" : "Saturati";
+          } else {
+            AppendScientific(value, random, 3);
+          }
+          AppendCell(cell, value);
+        }
+        line += cell;
+      }
+      out.Line(line);
+    }
+    out.Line("");
+    out.Line("");
+    out.Line("");
+  }
+  out.Line("          ***** job concluded");
+}
+
+// The output of ngspice's "show m": a model line before each block of a table, labels
+// right-aligned in 11 characters, fields of 22.
+void WriteNgspiceListing(Output& out, Random& random, const LogShape& shape) {
+  std::string line;
+  std::string value;
+  for (std::uint64_t block = 0; block < shape.blocks; ++block) {
+    std::uint64_t first = block * shape.columns;
+    out.Line(" BSIM4: Berkeley Short Channel IGFET Model-4");
+    for (std::string_view name : kNgspiceRows) {
+      line.assign(kNgspiceLabelWidth - name.size(), ' ');
+      line.append(name);
+      for (std::uint64_t c = 0; c < shape.columns; ++c) {
+        value.clear();
+        if (name == "device") {
+          // Appended piece by piece: GCC 12 warns wrongly (-Wrestrict) of "m" + a string.
+          value.push_back('m');
+          value += std::to_string(first + c + 1);
+        } else if (name == "model") {
+          value = random.Below(2) == 0 ? "nch" : "pch";
+        } else {
+          AppendScientific(value, random, 5);
+        }
+        line.append(kNgspiceFieldWidth - value.size(), ' ');
+        line.append(value);
+      }
+      out.Line(line);
+    }
+    out.Line("");
+  }
 }
 
 void WriteListing(Output& out, Random& random, const LogShape& shape) {
+  if (shape.layout == LogShape::Layout::kHspice) {
+    WriteHspiceListing(out, random, shape);
+    return;
+  }
+  if (shape.layout == LogShape::Layout::kNgspice) {
+    WriteNgspiceListing(out, random, shape);
+    return;
+  }
   std::string line;
   std::string cell;
   out.Line(" ****  mosfets");

@@ -1,7 +1,7 @@
 // make_log: writes a large SmartSpice-like log for measuring opjoin (see log_maker.h).
 //
 //   make_log [--size BYTES[K|M|G]] [--where start|middle|end] [--blocks N] [--columns N]
-//            [--crlf] [--no-total] OUT
+//            [--layout smartspice|hspice|ngspice] [--crlf] [--no-total] OUT
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -22,7 +22,8 @@ using opjoin::bench::LogShape;
 
 const char kUsage[] =
     "Usage: make_log [--size BYTES[K|M|G]] [--where start|middle|end] [--blocks N]\n"
-    "                [--columns N] [--crlf] [--no-total] OUT\n";
+    "                [--columns N] [--layout smartspice|hspice|ngspice] [--crlf] [--no-total]\n"
+    "                OUT\n";
 
 std::optional<std::uint64_t> ParseCount(std::string_view text) {
   std::uint64_t value = 0;
@@ -42,6 +43,19 @@ std::optional<std::uint64_t> ParseCount(std::string_view text) {
     return std::nullopt;
   }
   return value << shift;
+}
+
+std::optional<LogShape::Layout> ParseLayout(std::string_view text) {
+  if (text == "smartspice") {
+    return LogShape::Layout::kSmartSpice;
+  }
+  if (text == "hspice") {
+    return LogShape::Layout::kHspice;
+  }
+  if (text == "ngspice") {
+    return LogShape::Layout::kNgspice;
+  }
+  return std::nullopt;
 }
 
 std::optional<LogShape::Where> ParseWhere(std::string_view text) {
@@ -80,6 +94,14 @@ bool ParseArguments(int argc, char** argv, LogShape& shape, std::string& out) {
       return false;
     }
     std::string_view value = argv[++i];
+    if (arg == "--layout") {
+      auto layout = ParseLayout(value);
+      if (!layout) {
+        return false;
+      }
+      shape.layout = *layout;
+      continue;
+    }
     if (arg == "--where") {
       auto where = ParseWhere(value);
       if (!where) {

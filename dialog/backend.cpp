@@ -1,27 +1,38 @@
 #include "dialog/backend.h"
 
 #include "dialog/terminal/terminal_dialog.h"
-#include "dialog/window/window_dialog.h"
 
 namespace opjoin {
 
-std::unique_ptr<OpenDialog> StartOpenDialog(DialogBackend backend,
-                                            const OpenDialogDescription& description) {
+namespace {
+
+bool StartTerminal(const OpenDialogDescription& description, std::unique_ptr<OpenDialog>* dialog) {
+  *dialog = StartTerminalDialog(description);
+  return *dialog != nullptr;
+}
+
+}  // namespace
+
+bool StartOpenDialog(DialogBackend backend, const OpenDialogDescription& description,
+                     FatalStartupHandler on_fatal, std::unique_ptr<OpenDialog>* dialog,
+                     std::string* error) {
   switch (backend) {
     case DialogBackend::kGui:
-      return StartWindowDialog(description);
+      return StartWindowDialog(description, on_fatal, dialog, error);
     case DialogBackend::kTerminal:
-      return StartTerminalDialog(description);
+      return StartTerminal(description, dialog);
     case DialogBackend::kAuto:
       break;
   }
-  // A DISPLAY left over in an SSH or tmux session may lead nowhere: the terminal still works.
+  // A display left over in an SSH or tmux session may lead nowhere, or to a server that no
+  // longer answers: the terminal still works.
   if (WindowDialogMayShow()) {
-    if (std::unique_ptr<OpenDialog> window = StartWindowDialog(description)) {
-      return window;
+    std::string window_error;
+    if (StartWindowDialog(description, on_fatal, dialog, &window_error)) {
+      return true;
     }
   }
-  return StartTerminalDialog(description);
+  return StartTerminal(description, dialog);
 }
 
 }  // namespace opjoin

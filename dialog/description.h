@@ -22,11 +22,9 @@ inline constexpr unsigned long OFN_NOTESTFILECREATE = 0x10000;  // the file is n
 inline constexpr unsigned long OFN_NONETWORKBUTTON = 0x20000;   // no network places
 inline constexpr unsigned long OFN_ENABLESIZING = 0x800000;     // the dialog can be resized
 
-// What a dialog's DoModal() returns when the user chose a file; anything else is a cancel,
-// except kDialogFailed: the dialog itself failed, and FailureReason() says why.
+// What a dialog's DoModal() returns when the user chose a file; anything else is a cancel.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
-inline constexpr int kDialogFailed = -1;
 
 struct FilterEntry {
   std::string shown_text;  // "All Files (*.*) ", trailing blank included
@@ -83,26 +81,50 @@ inline constexpr std::string_view kNoSuchNumber = "There is no number %s in the 
 inline constexpr std::string_view kFolderNotOpened = "%s\nThis folder cannot be opened: %s.";
 inline constexpr std::string_view kNoWorkingFolder = "cannot get the working folder";
 inline constexpr std::string_view kStartsAtRoot = "%s; the dialog starts at /";
-inline constexpr std::string_view kStandardInputUnread = "cannot read standard input";
+inline constexpr std::string_view kStandardInputUnread = "cannot read standard input: %s";
+inline constexpr std::string_view kScreenUnwritten =
+    "cannot write the dialog to standard error: %s";
 
 // The window dialog.
-inline constexpr std::string_view kWindowNotLoaded = "cannot load the window dialog";
+inline constexpr std::string_view kWindowNotLoaded = "cannot load the window dialog: %s";
+inline constexpr std::string_view kNoWindowDialog = "this build has no window dialog";
+inline constexpr std::string_view kNoDisplay = "no display is set (DISPLAY, WAYLAND_DISPLAY)";
+inline constexpr std::string_view kDisplaySilent = "display %s does not answer";
+inline constexpr std::string_view kDisplayRefused = "cannot connect to display %s";
+inline constexpr std::string_view kWaylandSilent = "the Wayland compositor %s does not answer";
+inline constexpr std::string_view kWaylandRefused =
+    "cannot connect to the Wayland compositor %s: %s";
+inline constexpr std::string_view kNoQtPlugin = "Qt's %s platform plugin is not installed";
+inline constexpr std::string_view kReasonsJoined = "; ";
 inline constexpr std::string_view kNoSuchFile = "%s: no such file";
+
+// The system's Open dialog on Windows.
+inline constexpr std::string_view kNoDesktop = "no window can be made: there is no desktop";
+inline constexpr std::string_view kNoWindows = "no window can be made: %s";
+inline constexpr std::string_view kCommonDialogFailed = "the Open dialog failed (error 0x%s%s)";
+inline constexpr std::string_view kNameTooLong = ": the chosen name is too long";
+inline constexpr std::string_view kNameInvalid = ": the file name is not valid";
+inline constexpr std::string_view kOutOfMemory = ": out of memory";
 }  // namespace dialog_text
 
 // Whether `file_name` matches one of the ';'-separated patterns. Matching ignores case, and
 // "*.*" matches every name, with or without a dot.
 bool MatchesFilter(std::string_view patterns, std::string_view file_name);
 
+// What DoModal() returns when the dialog itself failed: it could not read its answers or show
+// itself. OpenDialog::Failure() says why.
+inline constexpr int kDialogFailed = 0;
+
 class OpenDialog {
  public:
   virtual ~OpenDialog() = default;
-  // Shows the dialog until the user chooses a file (IDOK) or cancels (anything else).
+  // Shows the dialog until the user chooses a file (IDOK), cancels, or the dialog fails
+  // (kDialogFailed).
   virtual int DoModal() = 0;
   // The chosen file's absolute path, after DoModal() returned IDOK.
   virtual std::string GetPathName() const = 0;
-  // Why DoModal() returned kDialogFailed.
-  virtual std::string FailureReason() const { return {}; }
+  // Why the dialog failed, after DoModal() returned kDialogFailed.
+  virtual std::string Failure() const { return {}; }
 };
 
 }  // namespace opjoin

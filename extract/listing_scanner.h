@@ -45,8 +45,9 @@ int MatchKeyword(std::string_view name, std::string_view line);
 using RowMissingHandler = std::function<void(std::size_t row, int block)>;
 
 // Reads `log` to the end of the listing, assigning the rows from the first block and appending
-// to them from later ones. Returns DelimiterMissing, or the number of complete blocks read.
-// A read failure ends the scan as the end of input does; the caller checks log.Error().
-int ScanListing(LineReader& log, ParameterRows& rows, const RowMissingHandler& on_row_missing = {});
+// to them from later ones, and tells `on_row_missing` (which must be callable) about each row
+// missing from a block. Returns DelimiterMissing, or the number of complete blocks read.
+// A read failure ends the scan as the end of input does; the caller checks log.Succeeded().
+int ScanListing(LineReader& log, ParameterRows& rows, const RowMissingHandler& on_row_missing);
 
 }  // namespace opjoin

@@ -96,7 +96,7 @@ TEST(ScanListing, MissingDelimiterLeavesRowsUntouched) {
     LineReader reader(input.fd());
     ParameterRows rows;
     rows[3] = "kept";
-    EXPECT_EQ(ScanListing(reader, rows), DelimiterMissing) << text;
+    EXPECT_EQ(ScanListing(reader, rows, [](std::size_t, int) {}), DelimiterMissing) << text;
     EXPECT_EQ(rows[3], "kept");
   }
 }
@@ -186,27 +186,6 @@ TEST(ScanListing, ReportsARowMissingFromABlock) {
   // As before, the search for weff goes on into block 3, so the rows no longer line up.
   EXPECT_EQ(scan.rows[14], Joined(14, 1) + RowLine("weff", 2).substr(10));
   EXPECT_EQ(scan.result, 2);
-}
-
-TEST(ScanListing, JoinsTheSameWithoutARowMissingHandler) {
-  // Without a handler the scan looks for fewer names; what it joins must not change.
-  std::string fourth = Block(3);
-  fourth.insert(fourth.find("vth"), "  Total elapsed time 1.0\n");
-  std::string second = Block(1);
-  second.erase(second.find("weff"), RowLine("weff", 1).size() + 1);
-  const std::string texts[] = {
-      kPreamble + Block(0) + Block(1) + Block(2) + fourth + Block(4),
-      kPreamble + Block(0) + second + Block(2) + "Total\n",
-      kPreamble + Block(0) + "total\n" + Block(1) + std::string(300, '-') + "\n" + Block(2),
-  };
-  for (const std::string& text : texts) {
-    Scan with_handler = ScanText(text);
-    TestInput input(text);
-    LineReader reader(input.fd(), 128);
-    ParameterRows rows;
-    EXPECT_EQ(ScanListing(reader, rows), with_handler.result);
-    EXPECT_EQ(rows, with_handler.rows);
-  }
 }
 
 }  // namespace

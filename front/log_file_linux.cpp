@@ -30,12 +30,4 @@ bool OpenLog(const std::string& path, int* fd, std::string* error) {
   return false;
 }
 
-bool CloseLog(int fd, std::string* error) {
-  if (::close(fd) != 0) {
-    *error = ErrnoText(errno);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace opjoin

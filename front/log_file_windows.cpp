@@ -56,12 +56,4 @@ bool OpenLog(const std::string& path, int* fd, std::string* error) {
   return false;
 }
 
-bool CloseLog(int fd, std::string* error) {
-  if (::_close(fd) != 0) {
-    *error = ErrnoText(errno);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace opjoin

@@ -1,4 +1,5 @@
-// The command line: [--dialog=auto|terminal|gui] [LOG], or --help, or --version.
+// The command line: [--dialog=auto|terminal|gui] [--layout=LAYOUT] [--listing=N] [LOG], or
+// --help, or --version.
 #pragma once
 
 #include <optional>
@@ -9,10 +10,16 @@
 
 namespace opjoin {
 
+// Which rules read the log: SmartSpice's, HSPICE's or ngspice's, or, automatically,
+// SmartSpice's and, when they find no complete block, HSPICE's or ngspice's.
+enum class LogLayout { kAuto, kSmartSpice, kHspice, kNgspice };
+
 struct Options {
   enum class Action { kRun, kHelp, kVersion };
   Action action = Action::kRun;
   DialogBackend dialog = DialogBackend::kAuto;
+  LogLayout layout = LogLayout::kAuto;
+  int listing = 1;                 // which MOS listing of the log to join, from 1
   std::optional<std::string> log;  // as given; no dialog is shown when set
 };
 

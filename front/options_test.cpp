@@ -38,14 +38,47 @@ TEST(ParseOptions, AcceptsTheDialogChoiceAndOneLog) {
   EXPECT_EQ(parse({"--version"})->action, Options::Action::kVersion);
 }
 
+TEST(ParseOptions, AcceptsTheLayoutAndTheListing) {
+  struct Case {
+    std::vector<std::string> args;
+    LogLayout layout;
+    int listing;
+  };
+  const Case cases[] = {
+      {{}, LogLayout::kAuto, 1},
+      {{"--layout=smartspice"}, LogLayout::kSmartSpice, 1},
+      {{"--layout", "hspice", "--listing=3"}, LogLayout::kHspice, 3},
+      {{"--layout=ngspice", "--listing", "12"}, LogLayout::kNgspice, 12},
+      {{"--layout=hspice", "--layout=auto"}, LogLayout::kAuto, 1},  // the last one counts
+  };
+  for (const Case& c : cases) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(ParseOptions(c.args, &options, &error)) << error;
+    EXPECT_EQ(options.layout, c.layout);
+    EXPECT_EQ(options.listing, c.listing);
+  }
+}
+
 TEST(ParseOptions, RejectsWhatItDoesNotKnow) {
-  for (std::vector<std::string> args : std::vector<std::vector<std::string>>{{"--dialog=web"},
-                                                                             {"--dialog"},
-                                                                             {"-x"},
-                                                                             {"--verbose"},
-                                                                             {"a.out", "b.out"},
-                                                                             {""},
-                                                                             {"--", ""}}) {
+  for (std::vector<std::string> args :
+       std::vector<std::vector<std::string>>{{"--dialog=web"},
+                                             {"--dialog"},
+                                             {"-x"},
+                                             {"--verbose"},
+                                             {"a.out", "b.out"},
+                                             {""},
+                                             {"--", ""},
+                                             {"--layout=spectre"},
+                                             {"--layout"},
+                                             {"--layouts=hspice"},
+                                             {"--listing=0"},
+                                             {"--listing=-1"},
+                                             {"--listing=+2"},
+                                             {"--listing=2x"},
+                                             {"--listing="},
+                                             {"--listing"},
+                                             {"--listing=99999999999"}}) {
     Options options;
     std::string error;
     EXPECT_FALSE(ParseOptions(args, &options, &error)) << args[0];

@@ -1,6 +1,8 @@
 // opjoin: joins the MOS operating-point listing of a SmartSpice log into a table file.
 #include "front/program.h"
 
+#include <new>
+
 #include "base/console.h"
 #include "base/diagnostic.h"
 #include "front/messages.h"
@@ -42,7 +44,12 @@ int RunProgram(const std::vector<std::string>& args) {
     case Options::Action::kRun:
       break;
   }
-  return FinishOutput(Run(options));
+  try {
+    return FinishOutput(Run(options));
+  } catch (const std::bad_alloc&) {  // a run that joins a log says so itself, naming the log
+    Diagnose(messages::kOutOfMemoryAtAll);
+    return kExitFailure;
+  }
 }
 
 }  // namespace opjoin

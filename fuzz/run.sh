@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer) into
 # build-fuzz/ and runs each for its share of SECONDS (default 60): the scanner against the
-# model of the line rules, and the table writer. Exits non-zero when a target finds a crash
-# or a disagreement; the input that caused it is kept in build-fuzz/artifacts/.
+# model of the line rules, the column-listing reader (HSPICE and ngspice layouts) against
+# itself with other read sizes, and the table writer. Exits non-zero when a target finds a
+# crash or a disagreement; the input that caused it is kept in build-fuzz/artifacts/.
 #
 #   fuzz/run.sh [SECONDS]
 #
@@ -14,19 +15,19 @@ build="build-fuzz"
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DOPJOIN_FUZZ=ON -DOPJOIN_TESTS=OFF -DOPJOIN_BENCH=OFF -DOPJOIN_GUI=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target scanner_fuzz writer_fuzz
+cmake --build "$build" -j"$(nproc)" --target scanner_fuzz columns_fuzz writer_fuzz
 
-share=$((seconds / 2 > 0 ? seconds / 2 : 1))
+share=$((seconds / 3 > 0 ? seconds / 3 : 1))
 mkdir -p "$build/artifacts"
 failed=()
-for target in scanner writer; do
+for target in scanner columns writer; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   seeds=(fuzz/seeds/"$target")
   options=(-max_total_time="$share" -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-")
-  if [[ $target == scanner ]]; then
+  if [[ $target != writer ]]; then
     seeds+=(examples)
-    options+=(-dict=fuzz/scanner.dict -max_len=16384)
+    options+=(-dict=fuzz/"$target".dict -max_len=16384)
   fi
   echo "== fuzzing the $target for $share s"
   if ! "$build/fuzz/${target}_fuzz" "${options[@]}" "$corpus" "${seeds[@]}" \

@@ -16,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "extract/listing_scanner.h"
 #include "output/output_name.h"
 #include "output/table_writer.h"
 
@@ -88,35 +89,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const std::string log = Folder() + "/" + name;
-  opjoin::TableWrite write = opjoin::WriteTable(log, rows);
-  if (write.output_name != opjoin::OutputNameFor(log)) {
-    Fail("the table is not named after the log");
-  }
-  switch (write.status) {
-    case opjoin::WriteStatus::kWritten: {
-      std::string expected;
-      for (const std::string& row : rows) {
-        expected += row + "\n";
-      }
-      if (ReadWhole(write.output_name) != expected) {
-        Fail("the table does not read back as written: " + write.output_name);
-      }
-      if (EntryCount(Folder()) != 1) {
-        Fail("more than the table is in the folder");
-      }
-      if (::unlink(write.output_name.c_str()) != 0) {
-        Fail("cannot remove " + write.output_name);
-      }
-      break;
+  const std::string table = opjoin::OutputNameFor(log);
+  opjoin::WriteFailure failure;
+  std::string error;
+  if (opjoin::WriteTable(log, rows, &failure, &error)) {
+    std::string expected;
+    for (const std::string& row : rows) {
+      expected += row + "\n";
     }
-    case opjoin::WriteStatus::kSameAsLog:
-      if (write.output_name != log) {
-        Fail("refused a table that is not the log");
-      }
-      break;
-    case opjoin::WriteStatus::kNotOpened:
-    case opjoin::WriteStatus::kWriteFailed:
-      Fail("the write failed: " + write.reason);
+    if (ReadWhole(table) != expected) {
+      Fail("the table does not read back as written: " + table);
+    }
+    if (EntryCount(Folder()) != 1) {
+      Fail("more than the table is in the folder");
+    }
+    if (::unlink(table.c_str()) != 0) {
+      Fail("cannot remove " + table);
+    }
+  } else if (failure != opjoin::WriteFailure::kSameAsLog) {
+    Fail("the write failed: " + error);
+  } else if (table != log) {
+    Fail("refused a table that is not the log");
   }
   if (EntryCount(Folder()) != 0) {
     Fail("a file was left behind");

@@ -1,32 +1,30 @@
 // Writes the joined rows as the table file beside the log.
 //
-// The table is written to a temporary file in the same folder and renamed over the target
-// only once every byte is on disk, so a failure never leaves a partial table behind and never
-// touches an existing one.
+// The table is usually written to a temporary file in its folder that has no name until it is
+// complete and on disk, and then renamed over the old table in one step: a failure never leaves
+// a partial table behind and never touches an existing one. A table that has other hard links,
+// or whose folder may not be written, is written in place instead, which is not atomic.
 #pragma once
 
+#include <span>
 #include <string>
 #include <string_view>
 
-#include "extract/listing_scanner.h"
-
 namespace opjoin {
 
-enum class WriteStatus {
-  kWritten,
-  kNotOpened,    // the target cannot be written at all: read-only, a folder, no such folder
-  kSameAsLog,    // the table's name refers to the log itself
-  kWriteFailed,  // writing, syncing or renaming failed part way; nothing was changed
+enum class WriteFailure {
+  kNotOpened,   // the table cannot be written at all: read-only, a folder, a link not followed
+  kSameAsLog,   // the table's name refers to the log itself
+  kNotWritten,  // writing failed part way; the table was left as it was
+  kDamaged,     // writing in place failed part way; the table may be incomplete
+  kNotSynced,   // the table was replaced, but its folder could not be synced to disk
 };
 
-struct TableWrite {
-  std::string output_name;
-  WriteStatus status = WriteStatus::kWritten;
-  std::string reason;  // why it failed, for the user
-};
-
-// Writes `rows`, one per line, to the table named after `log_path`. Lines end in LF on Linux
-// and in CR LF on Windows (table_writer_windows.cpp), as text files do there.
-TableWrite WriteTable(std::string_view log_path, const ParameterRows& rows);
+// Writes `rows` (the scanner's ParameterRows, or the lines of a joined column listing), one per
+// line, to the table named after `log_path` (see OutputNameFor). Lines end in LF on Linux and in
+// CR LF on Windows (table_writer_windows.cpp), as text files do there. On failure, `failure`
+// tells how far it got and `error` why.
+bool WriteTable(std::string_view log_path, std::span<const std::string> rows, WriteFailure* failure,
+                std::string* error);
 
 }  // namespace opjoin

@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <optional>
 
 #include <gtest/gtest.h>
 
+#include "extract/listing_scanner.h"
 #include "tests/support/temp_dir.h"
 
 namespace opjoin {
@@ -35,12 +37,26 @@ std::string TableText(const ParameterRows& rows) {
   return text;
 }
 
+// What a write gave: the failure's kind, or nullopt when it succeeded.
+struct Written {
+  std::optional<WriteFailure> failure;
+  std::string error;
+};
+
+Written Write(const std::string& log, const ParameterRows& rows) {
+  Written written;
+  WriteFailure failure;
+  if (!WriteTable(log, rows, &failure, &written.error)) {
+    written.failure = failure;
+  }
+  return written;
+}
+
 TEST(WriteTable, WritesSixteenLinesBesideTheLog) {
   TempDir dir;
   WriteFile(dir / "inv.out", "log");
-  TableWrite write = WriteTable(dir / "inv.out", NumberedRows());
-  EXPECT_EQ(write.status, WriteStatus::kWritten) << write.reason;
-  EXPECT_EQ(write.output_name, dir / "inv.jtb");
+  Written write = Write(dir / "inv.out", NumberedRows());
+  EXPECT_EQ(write.failure, std::nullopt) << write.error;
   EXPECT_EQ(ReadFile(dir / "inv.jtb"), TableText(NumberedRows()));
   EXPECT_EQ(ListFolder(dir.path()), "inv.jtb inv.out");
 }
@@ -49,7 +65,7 @@ TEST(WriteTable, ReplacesAnExistingTableKeepingItsMode) {
   TempDir dir;
   WriteFile(dir / "inv.jtb", "old table that is longer than the new one\n");
   ASSERT_EQ(::chmod((dir / "inv.jtb").c_str(), 0640), 0);
-  EXPECT_EQ(WriteTable(dir / "inv.out", NumberedRows()).status, WriteStatus::kWritten);
+  EXPECT_EQ(Write(dir / "inv.out", NumberedRows()).failure, std::nullopt);
   EXPECT_EQ(ReadFile(dir / "inv.jtb"), TableText(NumberedRows()));
   struct stat written;
   ASSERT_EQ(::stat((dir / "inv.jtb").c_str(), &written), 0);
@@ -65,18 +81,18 @@ TEST(WriteTable, RefusesTargetsThatCannotBeWritten) {
 
   struct Case {
     std::string log;
-    WriteStatus status;
+    WriteFailure failure;
   };
   const Case cases[] = {
-      {dir / "ro.out", WriteStatus::kNotOpened},
-      {dir / "folder.out", WriteStatus::kNotOpened},
-      {dir / "missing/inv.out", WriteStatus::kNotOpened},
-      {dir / "self.jtb", WriteStatus::kSameAsLog},
+      {dir / "ro.out", WriteFailure::kNotOpened},
+      {dir / "folder.out", WriteFailure::kNotOpened},
+      {dir / "missing/inv.out", WriteFailure::kNotOpened},
+      {dir / "self.jtb", WriteFailure::kSameAsLog},
   };
   for (const Case& c : cases) {
-    TableWrite write = WriteTable(c.log, NumberedRows());
-    EXPECT_EQ(write.status, c.status) << c.log;
-    EXPECT_FALSE(write.reason.empty());
+    Written write = Write(c.log, NumberedRows());
+    EXPECT_EQ(write.failure, c.failure) << c.log;
+    EXPECT_FALSE(write.error.empty());
   }
   EXPECT_EQ(ReadFile(dir / "ro.jtb"), "kept");
   EXPECT_EQ(ReadFile(dir / "self.jtb"), "the log");
@@ -87,33 +103,38 @@ TEST(WriteTable, RefusesAHardLinkToTheLog) {
   TempDir dir;
   WriteFile(dir / "inv.out", "the log");
   ASSERT_EQ(::link((dir / "inv.out").c_str(), (dir / "inv.jtb").c_str()), 0);
-  EXPECT_EQ(WriteTable(dir / "inv.out", NumberedRows()).status, WriteStatus::kSameAsLog);
+  EXPECT_EQ(Write(dir / "inv.out", NumberedRows()).failure, WriteFailure::kSameAsLog);
   EXPECT_EQ(ReadFile(dir / "inv.out"), "the log");
 }
 
-// Runs WriteTable in a child whose files may not grow past `limit` bytes.
-WriteStatus WriteUnderSizeLimit(const std::string& log, const ParameterRows& rows, rlim_t limit) {
+// Runs WriteTable in a child whose files may not grow past `limit` bytes. Returns the failure's
+// kind, or nullopt when the write succeeded.
+std::optional<WriteFailure> WriteUnderSizeLimit(const std::string& log, const ParameterRows& rows,
+                                                rlim_t limit) {
   pid_t child = ::fork();
   if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit size_limit = {limit, limit};
     ::setrlimit(RLIMIT_FSIZE, &size_limit);
-    _exit(static_cast<int>(WriteTable(log, rows).status));
+    std::optional<WriteFailure> failure = Write(log, rows).failure;
+    _exit(failure ? static_cast<int>(*failure) : 100);
   }
   int status = 0;
   ::waitpid(child, &status, 0);
-  return static_cast<WriteStatus>(WEXITSTATUS(status));
+  if (!WIFEXITED(status) || WEXITSTATUS(status) == 100) {
+    return std::nullopt;
+  }
+  return static_cast<WriteFailure>(WEXITSTATUS(status));
 }
 
 TEST(WriteTable, AFailedWriteLeavesTheOldTableAndNoTemporaryFile) {
   TempDir dir;
   WriteFile(dir / "inv.jtb", "previous table\n");
   ParameterRows wide = NumberedRows(1000);
-  EXPECT_EQ(WriteUnderSizeLimit(dir / "inv.out", wide, 4096), WriteStatus::kWriteFailed);
+  EXPECT_EQ(WriteUnderSizeLimit(dir / "inv.out", wide, 4096), WriteFailure::kNotWritten);
   EXPECT_EQ(ReadFile(dir / "inv.jtb"), "previous table\n");
   EXPECT_EQ(ListFolder(dir.path()), "inv.jtb");
 
-  EXPECT_EQ(WriteUnderSizeLimit(dir / "new.out", wide, 4096), WriteStatus::kWriteFailed);
+  EXPECT_EQ(WriteUnderSizeLimit(dir / "new.out", wide, 4096), WriteFailure::kNotWritten);
   EXPECT_EQ(ListFolder(dir.path()), "inv.jtb");
 }
 

@@ -14,13 +14,11 @@
 #include "base/wide_windows.h"
 #include "output/output_name.h"
 #include "output/table_writer.h"
+#include "output/write_reasons.h"
 
 namespace opjoin {
 
 namespace {
-
-constexpr std::string_view kReadOnly = "the file is read-only";
-constexpr std::string_view kNotAFile = "not a regular file";
 
 // The temporary file being written, for the console's control handler, which runs on a thread
 // of its own. The lock keeps it from removing the file while the main thread renames it.
@@ -189,9 +187,9 @@ bool CheckTarget(const std::string& target, bool* exists, std::string* error) {
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     *error = ErrnoText(EISDIR);
   } else if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) {
-    *error = kNotAFile;
+    *error = write_reasons::kNotRegularFile;
   } else if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    *error = kReadOnly;
+    *error = write_reasons::kReadOnly;
   } else {
     return true;
   }
@@ -200,32 +198,29 @@ bool CheckTarget(const std::string& target, bool* exists, std::string* error) {
 
 }  // namespace
 
-TableWrite WriteTable(std::string_view log_path, const ParameterRows& rows) {
-  TableWrite result;
-  result.output_name = OutputNameFor(log_path);
-  if (result.output_name == log_path || SameFile(result.output_name, std::string(log_path))) {
-    result.status = WriteStatus::kSameAsLog;
-    result.reason = "it is the log file itself";
-    return result;
+bool WriteTable(std::string_view log_path, std::span<const std::string> rows, WriteFailure* failure,
+                std::string* error) {
+  const std::string output_name = OutputNameFor(log_path);
+  if (output_name == log_path || SameFile(output_name, std::string(log_path))) {
+    *failure = WriteFailure::kSameAsLog;
+    *error = write_reasons::kIsLog;
+    return false;
   }
   bool exists = false;
-  if (!CheckTarget(result.output_name, &exists, &result.reason)) {
-    result.status = WriteStatus::kNotOpened;
-    return result;
-  }
   TempFile temp;
-  if (!temp.Create(FolderOf(result.output_name), &result.reason)) {
-    result.status = WriteStatus::kNotOpened;
-    return result;
+  if (!CheckTarget(output_name, &exists, error) || !temp.Create(FolderOf(output_name), error)) {
+    *failure = WriteFailure::kNotOpened;
+    return false;
   }
-  bool ok = true;
-  for (std::size_t row = 0; ok && row < rows.size(); ++row) {
-    ok = temp.Write(rows[row], &result.reason) && temp.Write("\r\n", &result.reason);
+  bool written = true;
+  for (std::size_t row = 0; written && row < rows.size(); ++row) {
+    written = temp.Write(rows[row], error) && temp.Write("\r\n", error);
   }
-  if (!ok || !temp.Finish(result.output_name, exists, &result.reason)) {
-    result.status = WriteStatus::kWriteFailed;
+  if (!written || !temp.Finish(output_name, exists, error)) {
+    *failure = WriteFailure::kNotWritten;
+    return false;
   }
-  return result;
+  return true;
 }
 
 }  // namespace opjoin

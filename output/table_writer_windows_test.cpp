@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/wide_windows.h"
+#include "extract/listing_scanner.h"
 #include "output/table_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,15 +16,28 @@ using testing::ReadFile;
 using testing::TempDir;
 using testing::WriteFile;
 
-ParameterRows NumberedRows() {
-  ParameterRows rows;
-  for (std::size_t row = 0; row < rows.size(); ++row) {
-    rows[row] = std::string(KeywordTable[row]) + "  " + std::to_string(row);
+// The outcome of one WriteTable call.
+struct Written {
+  bool ok = false;
+  WriteFailure failure = WriteFailure::kNotOpened;
+  std::string error;
+};
+
+std::vector<std::string> NumberedRows() {
+  std::vector<std::string> rows;
+  for (std::size_t row = 0; row < KeywordTable.size(); ++row) {
+    rows.push_back(std::string(KeywordTable[row]) + "  " + std::to_string(row));
   }
   return rows;
 }
 
-std::string CrLfTable(const ParameterRows& rows) {
+Written Write(const std::string& log) {
+  Written written;
+  written.ok = WriteTable(log, NumberedRows(), &written.failure, &written.error);
+  return written;
+}
+
+std::string CrLfTable(const std::vector<std::string>& rows) {
   std::string text;
   for (const std::string& row : rows) {
     text += row + "\r\n";
@@ -37,9 +51,8 @@ void SetReadOnly(const std::string& path) {
 
 TEST(WindowsTableWriter, WritesCrLfLinesBesideTheLog) {
   TempDir dir;
-  TableWrite write = WriteTable(dir / "inv.out", NumberedRows());
-  EXPECT_EQ(write.status, WriteStatus::kWritten) << write.reason;
-  EXPECT_EQ(write.output_name, dir / "inv.jtb");
+  Written write = Write(dir / "inv.out");
+  EXPECT_TRUE(write.ok) << write.error;
   EXPECT_EQ(ReadFile(dir / "inv.jtb"), CrLfTable(NumberedRows()));
   EXPECT_EQ(ListFolder(dir.path()), "inv.jtb");
 }
@@ -47,7 +60,7 @@ TEST(WindowsTableWriter, WritesCrLfLinesBesideTheLog) {
 TEST(WindowsTableWriter, ReplacesAnOldTable) {
   TempDir dir;
   WriteFile(dir / "inv.jtb", "an old table, longer than the new one will be\r\n");
-  EXPECT_EQ(WriteTable(dir / "inv.out", NumberedRows()).status, WriteStatus::kWritten);
+  EXPECT_TRUE(Write(dir / "inv.out").ok);
   EXPECT_EQ(ReadFile(dir / "inv.jtb"), CrLfTable(NumberedRows()));
   EXPECT_EQ(ListFolder(dir.path()), "inv.jtb");
 }
@@ -67,10 +80,11 @@ TEST(WindowsTableWriter, RefusesWhatCannotBeWrittenAndLeavesItAsItWas) {
       {dir / "missing\\inv.out", ""},
   };
   for (const Case& c : cases) {
-    TableWrite write = WriteTable(c.log, NumberedRows());
-    EXPECT_EQ(write.status, WriteStatus::kNotOpened) << c.log;
+    Written write = Write(c.log);
+    EXPECT_FALSE(write.ok) << c.log;
+    EXPECT_EQ(write.failure, WriteFailure::kNotOpened) << c.log;
     if (!c.reason.empty()) {
-      EXPECT_EQ(write.reason, c.reason) << c.log;
+      EXPECT_EQ(write.error, c.reason) << c.log;
     }
   }
   ::SetFileAttributesW(Utf8ToWide(dir / "ro.jtb").c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -81,8 +95,9 @@ TEST(WindowsTableWriter, RefusesWhatCannotBeWrittenAndLeavesItAsItWas) {
 TEST(WindowsTableWriter, RefusesToWriteOverTheLogUnderAnotherSpelling) {
   TempDir dir;
   WriteFile(dir / "inv.jtb", "log\r\n");
-  TableWrite write = WriteTable(dir / "INV.jtb", NumberedRows());
-  EXPECT_EQ(write.status, WriteStatus::kSameAsLog);
+  Written write = Write(dir / "INV.jtb");
+  EXPECT_FALSE(write.ok);
+  EXPECT_EQ(write.failure, WriteFailure::kSameAsLog);
   EXPECT_EQ(ReadFile(dir / "inv.jtb"), "log\r\n");
 }
 
@@ -91,10 +106,10 @@ TEST(WindowsTableWriter, WritesBesideALogWithANameOutsideTheCodePage) {
   const std::string folder = dir / "\xce\xb1\xce\xb2 \xe6\xbc\xa2";  // "αβ 漢"
   ASSERT_TRUE(::CreateDirectoryW(Utf8ToWide(folder).c_str(), nullptr));
   const std::string log = folder + "\\\xd0\xb6.out";  // "ж.out"
-  TableWrite write = WriteTable(log, NumberedRows());
-  EXPECT_EQ(write.status, WriteStatus::kWritten) << write.reason;
-  EXPECT_EQ(write.output_name, folder + "\\\xd0\xb6.jtb");
-  EXPECT_NE(::GetFileAttributesW(Utf8ToWide(write.output_name).c_str()), INVALID_FILE_ATTRIBUTES);
+  Written write = Write(log);
+  EXPECT_TRUE(write.ok) << write.error;
+  EXPECT_NE(::GetFileAttributesW(Utf8ToWide(folder + "\\\xd0\xb6.jtb").c_str()),
+            INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

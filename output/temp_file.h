@@ -1,45 +1,46 @@
-// The table's temporary file: made in the table's folder and either renamed over the table or
-// removed, even when a signal ends the program part way.
+// The table's temporary file: made in the table's folder, and either renamed over the table
+// or gone, even when a signal ends the program part way.
 #pragma once
 
-#include <signal.h>
-
-#include <cstddef>
 #include <string>
+
+#include "base/unique_fd.h"
 
 namespace opjoin {
 
-// The table's temporary file, in the table's folder. The folder is held open, so that the file
-// is renamed or removed where it was made even when the folder is moved meanwhile.
-//
-// While alive, an ending signal removes the temporary file before it ends the program, and a
-// file-size limit makes a write fail with EFBIG instead of ending the program. Signals the
-// program ignores stay ignored. Creating and renaming the file each happen with the signals
-// held back, so no signal falls between making the file and recording its name.
+// A new file in a folder that has no name while it is written (O_TMPFILE), and gets one only
+// for the instant between linking it into the folder and renaming it over the target. Where
+// the file system or /proc cannot give such a file, it is a named file ".opjoin-XXXXXX" that
+// any catchable signal ending the program removes first.
 class TempFile {
  public:
-  TempFile();
-  // Putting back actions that were read successfully cannot fail, and closing a folder that
-  // was only searched loses nothing.
+  TempFile() = default;
+  // Removes the file unless it was committed.
   ~TempFile();
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
 
-  // Creates the file, readable and writable by the owner only, in `folder`. Returns the open
-  // descriptor, or -1 with errno set.
-  int Create(const std::string& folder);
+  // Creates the file, with the permissions a new file gets, in the folder open as `folder`,
+  // which the caller keeps open for the file's life.
+  bool Create(int folder, std::string* error);
 
-  // Renames the finished file to `target_name` in its folder, or removes it when `error` is set
-  // or the rename fails. Returns the error, or 0.
-  int Finish(const std::string& target_name, int error);
+  // The descriptor to write to, while the file is not committed.
+  int fd() const { return file_.get(); }
+
+  // Gives the complete and synced file the name `name` in its folder, replacing whatever had
+  // that name, with the ending signals held back meanwhile.
+  bool Commit(const std::string& name, std::string* error);
 
  private:
+  bool CreateNamed(std::string* error);
+  bool LinkIntoFolder(std::string* error);
+  static void RemoveNamed(void* self);
+
   int folder_ = -1;
+  UniqueFd file_;
+  bool has_name_ = false;    // the file stands in the folder as name_
+  bool remembered_ = false;  // a signal removes it
   std::string name_;
-  bool ready_ = true;          // every handler is in place
-  std::size_t installed_ = 0;  // signals whose previous action was read
-  bool file_size_action_changed_ = false;
-  struct sigaction previous_file_size_action_ = {};
 };
 
 }  // namespace opjoin

@@ -7,7 +7,7 @@ set -euo pipefail
 declare -A groups=(
   [tool]="cmake g++ make pkg-config libedit-dev"
   [window]="qt6-base-dev libxcb1-dev"
-  [test]="libgtest-dev libgmock-dev xvfb xdotool"
+  [test]="libgtest-dev libgmock-dev xvfb xdotool ngspice"
   [bench]="libbenchmark-dev gawk mawk time"
   [fuzz]="clang libclang-rt-14-dev"
   [package]="dpkg-dev file"

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/run_opjoin.h"
@@ -101,6 +103,8 @@ TEST(Run, ReportsEachFailureWithItsMessageAndStatus) {
   const Case cases[] = {
       {dir / "missing.out", "Failure opening file: " + (dir / "missing.out") + ". Quits."},
       {dir / "folder.out", "Failure opening file: " + (dir / "folder.out") + ". Quits."},
+      // A file named as a folder, as the shell and open() refuse it.
+      {dir / "self.jtb/", "Failure opening file: " + (dir / "self.jtb/") + ". Quits."},
       {dir / "plain.out", "\nFailed to find start delimiter. Probably bad input file!\n"},
       {dir / "short.out", "\nFailed to find a complete listing block. Probably bad input file!\n"},
       {dir / "ro.out",
@@ -143,6 +147,42 @@ TEST(Run, WarnsWhenARowIsMissingFromABlock) {
                              ": block 2 has no \"cgd\" row; the joined rows may not line up\n");
 }
 
+TEST(Run, TellsTwentyMissingRowsOneByOneAndCountsTheRest) {
+  // After the first "element" line, each further one meets the search for "model": a warning
+  // each time.
+  auto warning = [](const std::string& log) {
+    return "opjoin: warning: " + log +
+           ": block 1 has no \"model\" row; the joined rows may not line up\n";
+  };
+  struct Case {
+    int element_lines;
+    std::string last_line;  // the line after the twenty warnings, if any
+  };
+  const Case cases[] = {
+      {21, ""},
+      {22, ": 1 more rows are missing from blocks; the joined rows may not line up\n"},
+      {200000, ": 199979 more rows are missing from blocks; the joined rows may not line up\n"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    std::string log = "subckt\n";
+    for (int line = 0; line < c.element_lines; ++line) {
+      log += "element   0:m1\n";
+    }
+    WriteFile(dir / "flood.out", log);
+    Outcome outcome = Join(dir / "flood.out");
+    EXPECT_EQ(outcome.exit_status, 2);
+    std::string expected;
+    for (int shown = 0; shown < 20; ++shown) {
+      expected += warning(dir / "flood.out");
+    }
+    if (!c.last_line.empty()) {
+      expected += "opjoin: warning: " + (dir / "flood.out") + c.last_line;
+    }
+    EXPECT_EQ(outcome.err, expected) << c.element_lines;
+  }
+}
+
 TEST(Run, AnswersHelpVersionAndBadOptions) {
   Outcome help = RunOpjoin({.args = {"--help"}});
   EXPECT_EQ(help.exit_status, 0);
@@ -168,7 +208,10 @@ TEST(Run, GraphicalDialogWithoutADisplayFailsToStart) {
                  .env = {{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}}});
   EXPECT_EQ(outcome.exit_status, 1);
   EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, "Fatal Error: MFC initialization failed\n");
+  // The reason (no display, or no window dialog in this build), then the start-up failure.
+  EXPECT_TRUE(outcome.err.starts_with("opjoin: ")) << outcome.err;
+  EXPECT_TRUE(outcome.err.ends_with("\nFatal Error: MFC initialization failed\n")) << outcome.err;
+  EXPECT_EQ(std::count(outcome.err.begin(), outcome.err.end(), '\n'), 2) << outcome.err;
   EXPECT_EQ(ListFolder(dir.path()), "");
 }
 

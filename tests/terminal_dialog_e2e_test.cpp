@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/launch.h"
 #include "tests/support/run_opjoin.h"
 #include "tests/support/temp_dir.h"
 
@@ -186,6 +187,32 @@ TEST_F(TerminalDialogRun, RefusesANameInAFolderThatDoesNotExist) {
                                "again.\n"),
       std::string::npos)
       << outcome.err;
+}
+
+TEST(TerminalDialogStart, FailsWhenItCannotBeAnsweredOrShown) {
+  TempDir dir;
+  struct Case {
+    std::string input;
+    std::string error_output;
+    std::string reason;  // the last line on standard error
+  };
+  const Case cases[] = {
+      {"/", "", "opjoin: cannot read standard input: Is a directory\n"},
+      // This test's own memory, read from its start, where nothing is mapped.
+      {"/proc/" + std::to_string(::getpid()) + "/mem", "",
+       "opjoin: cannot read standard input: Input/output error\n"},
+      {"/dev/null", "/dev/full", ""},
+  };
+  for (const Case& c : cases) {
+    Launch run({.args = {kDialogArg},
+                .folder = dir.path(),
+                .input = c.input,
+                .error_output = c.error_output});
+    run.Wait();
+    EXPECT_EQ(run.exit_status(), 2) << c.input << " " << c.error_output;
+    EXPECT_EQ(run.out(), "");
+    EXPECT_TRUE(run.err().ends_with(c.reason)) << run.err();
+  }
 }
 
 TEST(TerminalDialogStart, FailsWithoutStandardInputAndShowsNothing) {

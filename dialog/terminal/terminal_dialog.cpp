@@ -8,6 +8,7 @@
 
 #include "base/diagnostic.h"
 #include "base/path.h"
+#include "base/terminal_text.h"
 #include "base/text.h"
 #include "dialog/rules.h"
 #include "dialog/terminal/terminal_dialog_platform.h"
@@ -65,6 +66,10 @@ bool ComesFirst(const ListedEntry& a, const ListedEntry& b) {
 
 }  // namespace
 
+std::string ScreenFailure() {
+  return Fill(kScreenUnwritten, {ErrnoText(errno != 0 ? errno : EIO)});
+}
+
 // The working folder the dialog starts in. Should it be gone, the dialog starts at "/".
 std::string StartFolder() {
   std::string folder;
@@ -117,12 +122,15 @@ bool ListFolderEntries(const std::string& folder, std::string_view patterns,
   return true;
 }
 
-std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt,
-                                                         const std::string&) {
+bool PlainAnswerSource::ReadAnswer(std::string_view prompt, const std::string&,
+                                   std::optional<std::string>* answer, std::string* error) {
+  errno = 0;
   if (!(screen_ << prompt << std::flush)) {
-    return std::nullopt;  // a dialog that cannot be seen is not answered
+    *error = ScreenFailure();  // a dialog that cannot be seen cannot be answered
+    return false;
   }
-  std::string answer;
+  // Read a byte at a time: getline() is not on every platform, and answers are short.
+  std::string text;
   int read_error = 0;
   for (;;) {
     errno = 0;
@@ -131,48 +139,61 @@ std::optional<std::string> PlainAnswerSource::ReadAnswer(std::string_view prompt
       read_error = errno;
       break;
     }
-    answer += static_cast<char>(c);
+    text += static_cast<char>(c);
     if (c == '\n') {
       break;
     }
   }
-  if (answer.empty()) {
-    screen_ << '\n';
+  if (text.empty()) {
     if (!std::feof(input_)) {
-      screen_ << "opjoin: " << kStandardInputUnread << ": " << ErrnoText(read_error) << '\n';
+      *error = Fill(kStandardInputUnread, {ErrnoText(read_error != 0 ? read_error : EIO)});
+      return false;
     }
-    screen_ << std::flush;
-    return std::nullopt;
+    answer->reset();
+    errno = 0;
+    if (!(screen_ << '\n' << std::flush)) {
+      *error = ScreenFailure();
+      return false;
+    }
+    return true;
   }
-  if (answer.ends_with('\n')) {
-    answer.pop_back();
+  if (text.ends_with('\n')) {
+    text.pop_back();
   }
-  if (answer.ends_with('\r')) {
-    answer.pop_back();
+  if (text.ends_with('\r')) {
+    text.pop_back();
   }
   // Nothing echoes a line read from a pipe: show it, so the screen reads as the dialog went.
-  screen_ << answer << '\n' << std::flush;
-  return answer;
+  errno = 0;
+  if (!(screen_ << (escape_names_ ? TerminalEscaped(text) : text) << '\n' << std::flush)) {
+    *error = ScreenFailure();
+    return false;
+  }
+  *answer = std::move(text);
+  return true;
 }
 
 TerminalDialog::TerminalDialog(OpenDialogDescription description, std::string folder,
-                               std::unique_ptr<AnswerSource> answers, std::ostream& screen)
+                               std::unique_ptr<AnswerSource> answers, std::ostream& screen,
+                               bool escape_names)
     : description_(std::move(description)),
       folder_(std::move(folder)),
       answers_(std::move(answers)),
-      screen_(screen) {}
+      screen_(screen),
+      escape_names_(escape_names) {}
 
 int TerminalDialog::DoModal() {
   bool redraw = true;
   for (;;) {
     if (redraw && !Draw()) {
-      return IDCANCEL;
+      return kDialogFailed;
     }
-    std::optional<std::string> answer = answers_->ReadAnswer(kFileNamePrompt, folder_);
-    if (!answer) {
-      return IDCANCEL;
+    std::optional<std::string> answer;
+    Outcome outcome = Read(kFileNamePrompt, &answer);
+    if (outcome == Outcome::kAskAgain) {
+      outcome = Answer(std::string(Trim(*answer)));
     }
-    switch (Answer(std::string(Trim(*answer)))) {
+    switch (outcome) {
       case Outcome::kAskAgain:
         redraw = false;
         break;
@@ -183,20 +204,55 @@ int TerminalDialog::DoModal() {
         return IDOK;
       case Outcome::kCancelled:
         return IDCANCEL;
+      case Outcome::kFailed:
+        return kDialogFailed;
     }
   }
 }
 
+// Reads an answer to `prompt`: kAskAgain with the answer, kCancelled at the end of input, or
+// kFailed.
+TerminalDialog::Outcome TerminalDialog::Read(std::string_view prompt,
+                                             std::optional<std::string>* answer) {
+  if (!answers_->ReadAnswer(prompt, folder_, answer, &failure_)) {
+    return Outcome::kFailed;
+  }
+  return *answer ? Outcome::kAskAgain : Outcome::kCancelled;
+}
+
+// A screen that cannot be written fails the dialog: it cannot be answered unseen.
 bool TerminalDialog::Say(std::string_view text) {
-  screen_ << text << std::flush;
-  return screen_.good();
+  errno = 0;
+  if (!(screen_ << text << std::flush)) {
+    failure_ = ScreenFailure();
+    return false;
+  }
+  return true;
+}
+
+TerminalDialog::Outcome TerminalDialog::SayAndAskAgain(std::string_view text) {
+  return Say(text) ? Outcome::kAskAgain : Outcome::kFailed;
+}
+
+// A name or path as the screen shows it.
+std::string TerminalDialog::Shown(std::string_view name) const {
+  return escape_names_ ? TerminalEscaped(name) : std::string(name);
+}
+
+// The text of a decision as the screen shows it. Every such text begins with the decision's
+// path, which is escaped with the rest left as it is.
+std::string TerminalDialog::ShownText(const ChoiceDecision& decision) const {
+  if (!decision.text.starts_with(decision.path)) {
+    return decision.text;
+  }
+  return Shown(decision.path) + decision.text.substr(decision.path.size());
 }
 
 // Shows the title, the folder, the file types with the selected one marked and the numbered
-// list. A screen that cannot be written cancels the dialog: it cannot be answered unseen.
+// list.
 bool TerminalDialog::Draw() {
-  std::string text = "\n" + description_.title + "\n" + std::string(kLookIn) + folder_ + "\n" +
-                     std::string(kFilesOfType) + "\n";
+  std::string text = "\n" + description_.title + "\n" + std::string(kLookIn) + Shown(folder_) +
+                     "\n" + std::string(kFilesOfType) + "\n";
   std::string patterns = "*";
   for (std::size_t i = 0; i < description_.filters.size(); ++i) {
     const bool selected = i == description_.selected_filter;
@@ -216,8 +272,8 @@ bool TerminalDialog::Draw() {
   const std::size_t width = std::to_string(listed_.size()).size();
   for (std::size_t i = 0; i < listed_.size(); ++i) {
     std::string number = std::to_string(i + 1);
-    text += "  " + std::string(width - number.size(), ' ') + number + "  " + listed_[i].name +
-            (listed_[i].is_folder ? "/" : "") + "\n";
+    text += "  " + std::string(width - number.size(), ' ') + number + "  " +
+            Shown(listed_[i].name) + (listed_[i].is_folder ? "/" : "") + "\n";
   }
   return Say(text + std::string(kAnswerHelp));
 }
@@ -227,7 +283,7 @@ TerminalDialog::Outcome TerminalDialog::Answer(const std::string& answer) {
     return Outcome::kCancelled;
   }
   if (answer.find('\0') != std::string::npos) {
-    return Say(std::string(kNulInName) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+    return SayAndAskAgain(std::string(kNulInName) + "\n");
   }
   if (answer.starts_with(':')) {
     return SwitchFilter(std::string_view(answer).substr(1));
@@ -241,9 +297,8 @@ TerminalDialog::Outcome TerminalDialog::Answer(const std::string& answer) {
 TerminalDialog::Outcome TerminalDialog::SwitchFilter(std::string_view number) {
   std::size_t entry = IsNumber(number) ? ParseNumber(number) : 0;
   if (entry == 0 || entry > description_.filters.size()) {
-    return Say(Fill(kNoSuchType, {number, std::to_string(description_.filters.size())}) + "\n")
-               ? Outcome::kAskAgain
-               : Outcome::kCancelled;
+    return SayAndAskAgain(
+        Fill(kNoSuchType, {Shown(number), std::to_string(description_.filters.size())}) + "\n");
   }
   description_.selected_filter = entry - 1;
   return Outcome::kRedraw;
@@ -252,7 +307,7 @@ TerminalDialog::Outcome TerminalDialog::SwitchFilter(std::string_view number) {
 TerminalDialog::Outcome TerminalDialog::PickListed(std::string_view number) {
   std::size_t index = ParseNumber(number);
   if (index == 0 || index > listed_.size()) {
-    return Say(Fill(kNoSuchNumber, {number}) + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+    return SayAndAskAgain(Fill(kNoSuchNumber, {number}) + "\n");
   }
   return Act(AbsolutePath(folder_, listed_[index - 1].name));
 }
@@ -261,8 +316,7 @@ TerminalDialog::Outcome TerminalDialog::Enter(const std::string& folder) {
   std::string resolved = ResolvedPath(folder);
   std::string error;
   if (!CanOpenFolder(resolved, &error)) {
-    return Say(Fill(kFolderNotOpened, {resolved, error}) + "\n") ? Outcome::kAskAgain
-                                                                 : Outcome::kCancelled;
+    return SayAndAskAgain(Fill(kFolderNotOpened, {Shown(resolved), error}) + "\n");
   }
   folder_ = resolved;
   return Outcome::kRedraw;
@@ -276,7 +330,7 @@ TerminalDialog::Outcome TerminalDialog::Act(const std::string& path) {
     case ChoiceDecision::Action::kEnterFolder:
       return Enter(decision.path);
     case ChoiceDecision::Action::kRefuse:
-      return Say(decision.text + "\n") ? Outcome::kAskAgain : Outcome::kCancelled;
+      return SayAndAskAgain(ShownText(decision) + "\n");
     case ChoiceDecision::Action::kAskToCreate:
       return AskToCreate(decision);
     case ChoiceDecision::Action::kAccept:
@@ -288,13 +342,13 @@ TerminalDialog::Outcome TerminalDialog::Act(const std::string& path) {
 
 // "Yes" returns the name without creating the file; anything else asks for a name again.
 TerminalDialog::Outcome TerminalDialog::AskToCreate(const ChoiceDecision& decision) {
-  if (!Say(decision.text + "\n")) {
-    return Outcome::kCancelled;
+  if (!Say(ShownText(decision) + "\n")) {
+    return Outcome::kFailed;
   }
-  std::optional<std::string> reply =
-      answers_->ReadAnswer(std::string(kCreateQuestion) + std::string(kYesNo), folder_);
-  if (!reply) {
-    return Outcome::kCancelled;
+  std::optional<std::string> reply;
+  const Outcome read = Read(std::string(kCreateQuestion) + std::string(kYesNo), &reply);
+  if (read != Outcome::kAskAgain) {
+    return read;
   }
   const std::string answer = Lowercase(Trim(*reply));
   if (answer == "y" || answer == "yes") {

@@ -23,33 +23,38 @@ std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& des
 class AnswerSource {
  public:
   virtual ~AnswerSource() = default;
-  // Shows `prompt` and reads one answer, without its line end. `folder` is the folder the
-  // dialog shows, against which a relative name is taken. Returns nullopt at the end of input
-  // or when reading failed (reported on the screen), and when the screen cannot be written.
-  virtual std::optional<std::string> ReadAnswer(std::string_view prompt,
-                                                const std::string& folder) = 0;
+  // Shows `prompt` and reads one answer, without its line end, into `answer`; nullopt at the
+  // end of input. `folder` is the folder the dialog shows, against which a relative name is
+  // taken. False, with `error` set, when the input cannot be read or the screen written.
+  virtual bool ReadAnswer(std::string_view prompt, const std::string& folder,
+                          std::optional<std::string>* answer, std::string* error) = 0;
 };
 
 // Answers read with plain line reads from `input`, for a pipe or a file. Prompts and what was
-// read are written to `screen`, so that the screen reads as a record of the dialog.
+// read are written to `screen`, so that the screen reads as a record of the dialog; what was
+// read is escaped there when `escape_names` (the screen is a terminal).
 class PlainAnswerSource final : public AnswerSource {
  public:
-  PlainAnswerSource(std::FILE* input, std::ostream& screen) : input_(input), screen_(screen) {}
-  std::optional<std::string> ReadAnswer(std::string_view prompt,
-                                        const std::string& folder) override;
+  PlainAnswerSource(std::FILE* input, std::ostream& screen, bool escape_names)
+      : input_(input), screen_(screen), escape_names_(escape_names) {}
+  bool ReadAnswer(std::string_view prompt, const std::string& folder,
+                  std::optional<std::string>* answer, std::string* error) override;
 
  private:
   std::FILE* input_;
   std::ostream& screen_;
+  bool escape_names_;
 };
 
 // Answers read from the terminal with line editing, history and Tab completion of names in the
-// shown folder (libedit). Uses standard input and standard error.
+// shown folder (libedit), whose lists show names escaped. Uses standard input and standard
+// error. Whatever signal ends the program while an answer is read, the terminal is put back
+// as it was.
 class EditedAnswerSource final : public AnswerSource {
  public:
   EditedAnswerSource();
-  std::optional<std::string> ReadAnswer(std::string_view prompt,
-                                        const std::string& folder) override;
+  bool ReadAnswer(std::string_view prompt, const std::string& folder,
+                  std::optional<std::string>* answer, std::string* error) override;
 };
 
 // `path` with a leading "~" or "~user" replaced by that home folder. Other paths, and those
@@ -70,21 +75,29 @@ bool ListFolderEntries(const std::string& folder, std::string_view patterns,
 
 class TerminalDialog final : public OpenDialog {
  public:
-  // Shows `folder` (absolute) first; never changes the process's working folder.
+  // Shows `folder` (absolute) first; never changes the process's working folder. Names are
+  // shown escaped when `escape_names` (the screen is a terminal).
   TerminalDialog(OpenDialogDescription description, std::string folder,
-                 std::unique_ptr<AnswerSource> answers, std::ostream& screen);
+                 std::unique_ptr<AnswerSource> answers, std::ostream& screen, bool escape_names);
 
+  // IDOK, IDCANCEL for an empty answer or the end of input, or kDialogFailed when the answers
+  // cannot be read or the screen cannot be written.
   int DoModal() override;
   std::string GetPathName() const override { return chosen_path_; }
+  std::string Failure() const override { return failure_; }
 
   // The folder shown now.
   const std::string& Folder() const { return folder_; }
 
  private:
-  enum class Outcome { kAskAgain, kRedraw, kChosen, kCancelled };
+  enum class Outcome { kAskAgain, kRedraw, kChosen, kCancelled, kFailed };
 
   bool Draw();
   bool Say(std::string_view text);
+  Outcome SayAndAskAgain(std::string_view text);
+  std::string Shown(std::string_view name) const;
+  std::string ShownText(const ChoiceDecision& decision) const;
+  Outcome Read(std::string_view prompt, std::optional<std::string>* answer);
   Outcome Answer(const std::string& answer);
   Outcome SwitchFilter(std::string_view number);
   Outcome PickListed(std::string_view number);
@@ -98,6 +111,8 @@ class TerminalDialog final : public OpenDialog {
   std::ostream& screen_;
   std::vector<ListedEntry> listed_;
   std::string chosen_path_;
+  bool escape_names_;
+  std::string failure_;
 };
 
 }  // namespace opjoin

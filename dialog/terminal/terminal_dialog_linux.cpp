@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <editline/readline.h>
@@ -14,8 +15,10 @@
 #include <iostream>
 
 #include "base/diagnostic.h"
+#include "base/ending_signals.h"
 #include "base/malloced.h"
 #include "base/path.h"
+#include "base/terminal_text.h"
 #include "base/text.h"
 #include "dialog/rules.h"
 #include "dialog/terminal/terminal_dialog.h"
@@ -24,6 +27,8 @@
 namespace opjoin {
 
 namespace {
+
+using namespace dialog_text;
 
 // Closes a folder whose reading has already failed or was only a test that it opens: the
 // result of closing it then changes nothing.
@@ -67,11 +72,55 @@ char* NextCompletion(const char* text, int state) {
   return ::strdup(name.c_str());
 }
 
+// libedit inserts the first entry (what all matches share) into the line, where it shows
+// control characters as ^X and other bytes as octal escapes itself (the program keeps the C
+// locale), and lists the others when there are several: those it prints as they are, so they
+// are escaped here, as every name the dialog shows.
 char** CompleteAnswer(const char* text, int, int) {
   // Our matches are all there is: no fallback to completion in the working folder.
   rl_attempted_completion_over = 1;
-  return rl_completion_matches(text, NextCompletion);
+  char** matches = rl_completion_matches(text, NextCompletion);
+  if (matches != nullptr && matches[1] != nullptr && matches[2] != nullptr) {
+    for (char** match = matches + 1; *match != nullptr; ++match) {
+      char* shown = ::strdup(TerminalEscaped(*match).c_str());
+      if (shown != nullptr) {
+        std::free(*match);
+        *match = shown;
+      }
+    }
+  }
+  return matches;
 }
+
+// The terminal's modes, put back by any signal that ends the program while this is alive.
+class TerminalModes {
+ public:
+  TerminalModes() = default;
+  ~TerminalModes() {
+    if (saved_) {
+      EndingSignals::Process().Forget(Restore, this);
+    }
+  }
+  TerminalModes(const TerminalModes&) = delete;
+  TerminalModes& operator=(const TerminalModes&) = delete;
+
+  bool Save(std::string* error) {
+    if (::tcgetattr(STDIN_FILENO, &modes_) != 0) {
+      *error = Fill(kStandardInputUnread, {ErrnoText(errno)});
+      return false;
+    }
+    saved_ = EndingSignals::Process().Remember(Restore, this, error);
+    return saved_;
+  }
+
+ private:
+  static void Restore(void* self) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &static_cast<TerminalModes*>(self)->modes_);
+  }
+
+  termios modes_ = {};
+  bool saved_ = false;
+};
 
 }  // namespace
 
@@ -149,35 +198,54 @@ EditedAnswerSource::EditedAnswerSource() {
   using_history();
 }
 
-std::optional<std::string> EditedAnswerSource::ReadAnswer(std::string_view prompt,
-                                                          const std::string& folder) {
+bool EditedAnswerSource::ReadAnswer(std::string_view prompt, const std::string& folder,
+                                    std::optional<std::string>* answer, std::string* error) {
+  // libedit puts the terminal back itself for the signals it knows; this covers every other
+  // signal that would end the program with the terminal raw and silent.
+  TerminalModes modes;
+  if (!modes.Save(error)) {
+    return false;
+  }
   completion_folder = &folder;
+  errno = 0;
   MallocedChars line(::readline(std::string(prompt).c_str()));
+  const int read_error = errno;
   completion_folder = nullptr;
   if (!line) {
-    // End of input (or a read error, which libedit does not tell apart): leave the prompt's
-    // line. The dialog is cancelled either way, so a failed write changes nothing.
-    std::fputc('\n', stderr);
-    return std::nullopt;
+    // The end of input, or a read error: libedit tells them apart only by errno.
+    if (read_error == EIO || read_error == EBADF || read_error == EISDIR || read_error == EINVAL ||
+        read_error == ENXIO) {
+      *error = Fill(kStandardInputUnread, {ErrnoText(read_error)});
+      return false;
+    }
+    answer->reset();
+    errno = 0;
+    if (std::fputc('\n', stderr) == EOF || std::fflush(stderr) != 0) {  // leave the prompt's line
+      *error = ScreenFailure();
+      return false;
+    }
+    return true;
   }
   if (!Trim(line.get()).empty()) {
     add_history(line.get());
   }
-  return std::string(line.get());
+  *answer = std::string(line.get());
+  return true;
 }
 
 std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description) {
   if (!IsOpenForReading(STDIN_FILENO) || !IsOpen(STDERR_FILENO)) {
     return nullptr;
   }
+  const bool screen_is_terminal = IsTerminal(STDERR_FILENO);
   std::unique_ptr<AnswerSource> answers;
-  if (::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO)) {
+  if (IsTerminal(STDIN_FILENO) && screen_is_terminal) {
     answers = std::make_unique<EditedAnswerSource>();
   } else {
-    answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr);
+    answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr, screen_is_terminal);
   }
-  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers),
-                                          std::cerr);
+  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers), std::cerr,
+                                          screen_is_terminal);
 }
 
 }  // namespace opjoin

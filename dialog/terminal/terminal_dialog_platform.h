@@ -32,4 +32,7 @@ std::string HomeFolderOf(std::string_view user);
 // The working folder the dialog starts in (terminal_dialog.cpp).
 std::string StartFolder();
 
+// The reason a write to the screen failed, just after it did (terminal_dialog.cpp).
+std::string ScreenFailure();
+
 }  // namespace opjoin

@@ -27,15 +27,16 @@ class ScriptedAnswers final : public AnswerSource {
  public:
   ScriptedAnswers(std::vector<std::string> lines, std::ostream& screen)
       : lines_(lines.begin(), lines.end()), screen_(screen) {}
-  std::optional<std::string> ReadAnswer(std::string_view prompt, const std::string&) override {
+  bool ReadAnswer(std::string_view prompt, const std::string&, std::optional<std::string>* answer,
+                  std::string*) override {
     screen_ << prompt;
-    if (lines_.empty()) {
-      return std::nullopt;
+    answer->reset();
+    if (!lines_.empty()) {
+      *answer = lines_.front();
+      lines_.pop_front();
+      screen_ << **answer << '\n';
     }
-    std::string line = lines_.front();
-    lines_.pop_front();
-    screen_ << line << '\n';
-    return line;
+    return true;
   }
 
  private:
@@ -51,10 +52,11 @@ struct Shown {
 };
 
 Shown Show(const std::string& folder, std::vector<std::string> answers,
-           const OpenDialogDescription& description = LogOpenDialog()) {
+           const OpenDialogDescription& description = LogOpenDialog(), bool escape_names = false) {
   std::ostringstream screen;
   TerminalDialog dialog(description, folder,
-                        std::make_unique<ScriptedAnswers>(std::move(answers), screen), screen);
+                        std::make_unique<ScriptedAnswers>(std::move(answers), screen), screen,
+                        escape_names);
   Shown shown;
   shown.result = dialog.DoModal();
   if (shown.result == IDOK) {
@@ -314,28 +316,77 @@ TEST_F(TerminalDialogTest, ShowsAFolderThatCannotBeRead) {
   EXPECT_NE(empty.screen.find("  (no folders or matching files)\n"), std::string::npos);
 }
 
-TEST_F(TerminalDialogTest, CancelsWhenTheScreenCannotBeWritten) {
+TEST_F(TerminalDialogTest, FailsWhenTheScreenCannotBeWritten) {
   std::ostringstream screen;
   screen.setstate(std::ios::badbit);
   TerminalDialog dialog(
       LogOpenDialog(), root_,
-      std::make_unique<ScriptedAnswers>(std::vector<std::string>{"inv.out"}, screen), screen);
-  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+      std::make_unique<ScriptedAnswers>(std::vector<std::string>{"inv.out"}, screen), screen,
+      false);
+  EXPECT_EQ(dialog.DoModal(), kDialogFailed);
+  EXPECT_TRUE(dialog.Failure().starts_with("cannot write the dialog to standard error: "))
+      << dialog.Failure();
+}
+
+TEST_F(TerminalDialogTest, ShowsNamesEscapedOnATerminal) {
+  WriteFile(At("a\x1b]0;PWNED\a\x1b[2J.out"), "log");
+  WriteFile(At("forged\n  9  entry.out"), "log");
+  for (bool escape_names : {true, false}) {
+    Shown shown = Show(root_, {"none/x.out", ""}, LogOpenDialog(), escape_names);
+    if (escape_names) {
+      EXPECT_NE(shown.screen.find("  a\\e]0;PWNED\\a\\e[2J.out\n"), std::string::npos)
+          << shown.screen;
+      EXPECT_NE(shown.screen.find("  forged\\n  9  entry.out\n"), std::string::npos);
+      EXPECT_EQ(shown.screen.find('\x1b'), std::string::npos);
+    } else {
+      EXPECT_NE(shown.screen.find("  a\x1b]0;PWNED\a\x1b[2J.out\n"), std::string::npos);
+      EXPECT_NE(shown.screen.find("  forged\n  9  entry.out\n"), std::string::npos);
+    }
+  }
+}
+
+// Reads every answer `answers` gives; false when reading failed, with `error` set.
+bool ReadAll(AnswerSource& answers, std::vector<std::string>* read, std::string* error) {
+  for (;;) {
+    std::optional<std::string> answer;
+    if (!answers.ReadAnswer("? ", "/", &answer, error)) {
+      return false;
+    }
+    if (!answer) {
+      return true;
+    }
+    read->push_back(*answer);
+  }
 }
 
 TEST(PlainAnswerSource, ReadsLinesAndEchoesThemAfterThePrompt) {
-  std::string input = "inv.out\r\nsim\n\nlast";
+  std::string input = "inv.out\r\nsim\n\nlast\x1b[2J";
   std::FILE* file = ::fmemopen(input.data(), input.size(), "r");
   ASSERT_NE(file, nullptr);
-  std::ostringstream screen;
-  PlainAnswerSource answers(file, screen);
-  std::vector<std::string> read;
-  while (std::optional<std::string> answer = answers.ReadAnswer("? ", "/")) {
-    read.push_back(*answer);
+  for (bool escape_names : {false, true}) {
+    std::rewind(file);
+    std::ostringstream screen;
+    PlainAnswerSource answers(file, screen, escape_names);
+    std::vector<std::string> read;
+    std::string error;
+    EXPECT_TRUE(ReadAll(answers, &read, &error)) << error;
+    EXPECT_EQ(read, (std::vector<std::string>{"inv.out", "sim", "", "last\x1b[2J"}));
+    EXPECT_EQ(screen.str(), escape_names ? "? inv.out\n? sim\n? \n? last\\e[2J\n? \n"
+                                         : "? inv.out\n? sim\n? \n? last\x1b[2J\n? \n");
   }
   std::fclose(file);
-  EXPECT_EQ(read, (std::vector<std::string>{"inv.out", "sim", "", "last"}));
-  EXPECT_EQ(screen.str(), "? inv.out\n? sim\n? \n? last\n? \n");
+}
+
+TEST(PlainAnswerSource, FailsWhenTheInputCannotBeRead) {
+  std::FILE* folder = std::fopen("/", "r");
+  ASSERT_NE(folder, nullptr);
+  std::ostringstream screen;
+  PlainAnswerSource answers(folder, screen, false);
+  std::vector<std::string> read;
+  std::string error;
+  EXPECT_FALSE(ReadAll(answers, &read, &error));
+  std::fclose(folder);
+  EXPECT_EQ(error, "cannot read standard input: " + std::string(std::strerror(EISDIR)));
 }
 
 TEST(ExpandHome, ReplacesATildeWithTheHomeFolder) {

@@ -1,6 +1,7 @@
 // The terminal dialog on Windows: folders read with FindFirstFileW, answers read wide from the
 // console (ReadConsoleW) or as UTF-8 lines from a pipe, and the screen written through the
 // console's wide output (base/console.h).
+#include <cerrno>
 #include <memory>
 #include <ostream>
 #include <streambuf>
@@ -8,6 +9,7 @@
 #include "base/console.h"
 #include "base/diagnostic.h"
 #include "base/path.h"
+#include "base/text.h"
 #include "base/wide_windows.h"
 #include "dialog/terminal/terminal_dialog.h"
 #include "dialog/terminal/terminal_dialog_platform.h"
@@ -63,23 +65,29 @@ class ConsoleAnswerSource final : public AnswerSource {
  public:
   ConsoleAnswerSource(HANDLE console, std::ostream& screen) : console_(console), screen_(screen) {}
 
-  std::optional<std::string> ReadAnswer(std::string_view prompt, const std::string&) override {
+  bool ReadAnswer(std::string_view prompt, const std::string&, std::optional<std::string>* answer,
+                  std::string* error) override {
+    errno = 0;
     if (!(screen_ << prompt << std::flush)) {
-      return std::nullopt;
+      *error = ScreenFailure();
+      return false;
     }
     std::wstring line;
     for (;;) {
       wchar_t buffer[256];
       DWORD read = 0;
       if (!::ReadConsoleW(console_, buffer, 256, &read, nullptr)) {
-        screen_ << "\nopjoin: cannot read the console: " << SystemErrorText(::GetLastError())
-                << '\n'
-                << std::flush;
-        return std::nullopt;
+        *error = Fill(dialog_text::kStandardInputUnread, {SystemErrorText(::GetLastError())});
+        return false;
       }
-      if (read == 0 || (read == 1 && buffer[0] == 0x1A)) {  // end of input, or Ctrl-Z Enter
-        screen_ << '\n' << std::flush;
-        return std::nullopt;
+      if (read == 0 || (read >= 1 && buffer[0] == 0x1A && line.empty())) {
+        // The end of input, or Ctrl-Z and Enter: the dialog is cancelled.
+        answer->reset();
+        if (!(screen_ << '\n' << std::flush)) {
+          *error = ScreenFailure();
+          return false;
+        }
+        return true;
       }
       line.append(buffer, read);
       if (line.ends_with(L'\n')) {
@@ -89,7 +97,8 @@ class ConsoleAnswerSource final : public AnswerSource {
     while (!line.empty() && (line.back() == L'\n' || line.back() == L'\r')) {
       line.pop_back();
     }
-    return WideToUtf8(line);
+    *answer = WideToUtf8(line);
+    return true;
   }
 
  private:
@@ -167,13 +176,16 @@ std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& des
   if (!IsOpenHandle(input) || !IsOpenHandle(error)) {
     return nullptr;
   }
+  // Names are escaped on a console, as on a terminal.
+  const bool screen_is_console = IsConsole(error);
   std::unique_ptr<AnswerSource> answers;
   if (IsConsole(input)) {
     answers = std::make_unique<ConsoleAnswerSource>(input, Screen());
   } else {
-    answers = std::make_unique<PlainAnswerSource>(stdin, Screen());
+    answers = std::make_unique<PlainAnswerSource>(stdin, Screen(), screen_is_console);
   }
-  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers), Screen());
+  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers), Screen(),
+                                          screen_is_console);
 }
 
 }  // namespace opjoin

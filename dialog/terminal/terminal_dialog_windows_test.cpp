@@ -29,7 +29,7 @@ Shown Show(const std::string& folder, std::string_view input) {
   std::rewind(answers);
   std::ostringstream screen;
   TerminalDialog dialog(LogOpenDialog(), folder,
-                        std::make_unique<PlainAnswerSource>(answers, screen), screen);
+                        std::make_unique<PlainAnswerSource>(answers, screen, false), screen, false);
   Shown shown;
   shown.result = dialog.DoModal();
   shown.path = shown.result == IDOK ? dialog.GetPathName() : "";

@@ -25,6 +25,7 @@ constexpr int kOurIdOk = opjoin::IDOK;
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "base/wide_windows.h"
 
 static_assert(kOurFlags[0] == OFN_OVERWRITEPROMPT && kOurFlags[1] == OFN_HIDEREADONLY &&
@@ -42,10 +43,13 @@ constexpr DWORD kPathBufferLength = 32768;
 
 // Whether a window can be made at all: without a desktop to show it on, the dialog would
 // return as if cancelled.
-bool CanMakeWindows() {
+bool CanMakeWindows(std::string* error) {
   HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   ::GetModuleHandleW(nullptr), nullptr);
   if (window == nullptr) {
+    const DWORD failure = ::GetLastError();
+    *error = failure == 0 ? std::string(dialog_text::kNoDesktop)
+                          : Fill(dialog_text::kNoWindows, {SystemErrorText(failure)});
     return false;
   }
   ::DestroyWindow(window);
@@ -54,19 +58,23 @@ bool CanMakeWindows() {
 
 std::string CommonDialogErrorText(DWORD error) {
   char code[16];
-  std::snprintf(code, sizeof code, "0x%04lX", static_cast<unsigned long>(error));
-  std::string text = std::string("the Open dialog failed (common dialog error ") + code;
+  std::snprintf(code, sizeof code, "%04lX", static_cast<unsigned long>(error));
+  std::string_view meaning;
   switch (error) {
     case FNERR_BUFFERTOOSMALL:
-      return text + ": the chosen name is too long)";
+      meaning = dialog_text::kNameTooLong;
+      break;
     case FNERR_INVALIDFILENAME:
-      return text + ": the file name is not valid)";
+      meaning = dialog_text::kNameInvalid;
+      break;
     case CDERR_MEMALLOCFAILURE:
     case CDERR_MEMLOCKFAILURE:
-      return text + ": out of memory)";
+      meaning = dialog_text::kOutOfMemory;
+      break;
     default:
-      return text + ")";
+      break;
   }
+  return Fill(dialog_text::kCommonDialogFailed, {code, meaning});
 }
 
 class CommonOpenDialog final : public OpenDialog {
@@ -105,7 +113,7 @@ class CommonOpenDialog final : public OpenDialog {
   }
 
   std::string GetPathName() const override { return chosen_path_; }
-  std::string FailureReason() const override { return failure_; }
+  std::string Failure() const override { return failure_; }
 
  private:
   OpenDialogDescription description_;
@@ -119,11 +127,13 @@ bool WindowDialogMayShow() {
   return true;
 }
 
-std::unique_ptr<OpenDialog> StartWindowDialog(const OpenDialogDescription& description) {
-  if (!CanMakeWindows()) {
-    return nullptr;
+bool StartWindowDialog(const OpenDialogDescription& description, FatalStartupHandler,
+                       std::unique_ptr<OpenDialog>* dialog, std::string* error) {
+  if (!CanMakeWindows(error)) {
+    return false;
   }
-  return std::make_unique<CommonOpenDialog>(description);
+  *dialog = std::make_unique<CommonOpenDialog>(description);
+  return true;
 }
 
 }  // namespace opjoin

@@ -14,10 +14,6 @@
 //   OFN_NOTESTFILECREATE  the dialog never creates a file.
 //   OFN_NOCHANGEDIR       Qt's dialog never changes the working folder.
 //   OFN_OVERWRITEPROMPT   a save dialog's flag, without meaning here.
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-#include <xcb/xcb.h>
 
 #include <QApplication>
 #include <QByteArray>
@@ -26,11 +22,15 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QSortFilterProxyModel>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <QTreeView>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -40,6 +40,7 @@
 #include "base/path.h"
 #include "dialog/description.h"
 #include "dialog/rules.h"
+#include "dialog/window/display_linux.h"
 #include "dialog/window/qt_window_dialog.h"
 
 namespace opjoin {
@@ -62,87 +63,105 @@ std::string Environment(const char* name) {
   return value == nullptr ? std::string() : std::string(value);
 }
 
-// --- Reaching a display -------------------------------------------------------------------
-// Qt ends the process when its platform plugin cannot connect, so the connection is tried
-// here first, the way the plugin would make it.
+// --- Starting Qt ----------------------------------------------------------------------
 
-bool XServerAnswers() {
-  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-  const bool answers = xcb_connection_has_error(connection) == 0;
-  xcb_disconnect(connection);
-  return answers;
-}
-
-bool WaylandCompositorAnswers() {
-  std::string socket_path = Environment("WAYLAND_DISPLAY");
-  if (socket_path.empty()) {
-    socket_path = "wayland-0";  // the client library's default
+// The folders where Qt looks for its platform plugins.
+std::vector<std::string> PluginFolders() {
+  std::vector<std::string> folders = {
+      ToLocalPath(QLibraryInfo::path(QLibraryInfo::PluginsPath) + "/platforms")};
+  const std::string platform_folder = Environment("QT_QPA_PLATFORM_PLUGIN_PATH");
+  if (!platform_folder.empty()) {
+    folders.push_back(platform_folder);
   }
-  if (socket_path.front() != '/') {
-    const std::string runtime_folder = Environment("XDG_RUNTIME_DIR");
-    if (runtime_folder.empty()) {
-      return false;
-    }
-    socket_path = runtime_folder + "/" + socket_path;
-  }
-  sockaddr_un address{};
-  if (socket_path.size() >= sizeof(address.sun_path)) {
-    return false;
-  }
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, socket_path.c_str(), socket_path.size() + 1);
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    return false;
-  }
-  const bool answers =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
-  const bool closed = ::close(fd) == 0;
-  return answers && closed;
-}
-
-// The platform plugins Qt tries, in order: QT_QPA_PLATFORM's ';'-separated list (each name
-// may carry ":options"), or by default Wayland then X in a Wayland session, else X.
-std::vector<std::string> PlatformsQtTries() {
-  const std::string chosen = Environment("QT_QPA_PLATFORM");
-  if (chosen.empty()) {
-    if (Environment("XDG_SESSION_TYPE") == "wayland") {
-      return {"wayland", "xcb"};
-    }
-    return {"xcb"};
-  }
-  std::vector<std::string> platforms;
+  const std::string plugin_path = Environment("QT_PLUGIN_PATH");
   std::size_t start = 0;
-  while (start <= chosen.size()) {
-    std::size_t end = chosen.find(';', start);
-    if (end == std::string::npos) {
-      end = chosen.size();
+  while (start < plugin_path.size()) {
+    std::size_t end = std::min(plugin_path.find(':', start), plugin_path.size());
+    if (end > start) {
+      folders.push_back(plugin_path.substr(start, end - start) + "/platforms");
     }
-    std::string entry = chosen.substr(start, end - start);
-    platforms.push_back(entry.substr(0, entry.find(':')));
     start = end + 1;
   }
-  return platforms;
+  return folders;
 }
 
-bool PlatformReachable(const std::string& platform) {
-  if (platform == "xcb") {
-    return XServerAnswers();
+// While Qt starts, up to the dialog's first showing: a fatal message of Qt's would abort the
+// process, so it ends the program as a dialog that could not start instead. Qt's message
+// handlers take no context, hence these variables.
+FatalStartupHandler fatal_startup_handler = nullptr;
+QtMessageHandler previous_message_handler = nullptr;
+int fatal_warnings_left = 0;   // QT_FATAL_WARNINGS: the Nth warning or critical is fatal
+int fatal_criticals_left = 0;  // QT_FATAL_CRITICALS: the Nth critical is fatal
+
+// How many messages of a kind Qt lets pass before one is fatal, as Qt reads `variable`: unset
+// means never (0), a number N the Nth, anything else the first.
+int FatalCountdown(const char* variable) {
+  const std::string value = Environment(variable);
+  if (value.empty()) {
+    return 0;
   }
-  if (platform.starts_with("wayland")) {
-    return WaylandCompositorAnswers();
-  }
-  // offscreen, minimal, vnc, linuxfb and the like need no display server.
-  return !platform.empty();
+  const int count = std::atoi(value.c_str());
+  return count > 0 ? count : 1;
 }
 
-bool DisplayReachable() {
-  for (const std::string& platform : PlatformsQtTries()) {
-    if (PlatformReachable(platform)) {
+// Whether Qt ends the process after passing on this message.
+bool IsFatal(QtMsgType type) {
+  auto count_down = [](int& left) { return left > 0 && --left == 0; };
+  switch (type) {
+    case QtFatalMsg:
       return true;
+    case QtCriticalMsg: {
+      const bool fatal_critical = count_down(fatal_criticals_left);
+      const bool fatal_warning = count_down(fatal_warnings_left);  // criticals count as warnings
+      return fatal_critical || fatal_warning;
     }
+    case QtWarningMsg:
+      return count_down(fatal_warnings_left);
+    default:
+      return false;
   }
-  return false;
+}
+
+void HandleStartupMessage(QtMsgType type, const QMessageLogContext& context,
+                          const QString& message) {
+  if (IsFatal(type) && fatal_startup_handler != nullptr) {
+    fatal_startup_handler(message.toLocal8Bit().constData());
+  }
+  if (previous_message_handler != nullptr) {
+    previous_message_handler(type, context, message);
+  } else {
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+  }
+}
+
+void WatchStartupMessages(FatalStartupHandler on_fatal) {
+  fatal_startup_handler = on_fatal;
+  fatal_warnings_left = FatalCountdown("QT_FATAL_WARNINGS");
+  fatal_criticals_left = FatalCountdown("QT_FATAL_CRITICALS");
+  previous_message_handler = qInstallMessageHandler(HandleStartupMessage);
+}
+
+void StopWatchingStartupMessages() {
+  if (fatal_startup_handler != nullptr) {
+    qInstallMessageHandler(previous_message_handler);
+    fatal_startup_handler = nullptr;
+  }
+}
+
+// Qt keeps a reference to the argument count and the arguments for the application's life.
+// "-platform NAME" hands Qt the platform chosen here, whatever QT_QPA_PLATFORM says.
+int application_argc = 3;
+char application_name[] = "opjoin";
+char platform_option[] = "-platform";
+std::string platform_name;
+char* application_argv[] = {application_name, platform_option, nullptr, nullptr};
+
+std::unique_ptr<QApplication> StartApplication(const std::string& platform,
+                                               FatalStartupHandler on_fatal) {
+  platform_name = platform;
+  application_argv[2] = platform_name.data();
+  WatchStartupMessages(on_fatal);
+  return std::make_unique<QApplication>(application_argc, application_argv);
 }
 
 // --- The dialog ---------------------------------------------------------------------------
@@ -293,7 +312,11 @@ class GuiOpenDialog final : public OpenDialog {
 
   int DoModal() override {
     LogFileDialog dialog(description_);
-    if (dialog.exec() != QDialog::Accepted) {
+    // Shown once the event loop runs: the start is over, whatever Qt says from now on.
+    QTimer::singleShot(0, &dialog, StopWatchingStartupMessages);
+    const int result = dialog.exec();
+    StopWatchingStartupMessages();
+    if (result != QDialog::Accepted) {
       return IDCANCEL;
     }
     path_ = dialog.Choice();
@@ -308,27 +331,27 @@ class GuiOpenDialog final : public OpenDialog {
   std::string path_;
 };
 
-// Qt keeps a reference to the argument count and the arguments for the application's life.
-int application_argc = 1;
-char application_name[] = "opjoin";
-char* application_argv[] = {application_name, nullptr};
-
 }  // namespace
 
-std::unique_ptr<OpenDialog> StartQtDialog(const OpenDialogDescription& description) {
+bool StartQtDialog(const OpenDialogDescription& description, FatalStartupHandler on_fatal,
+                   std::unique_ptr<OpenDialog>* dialog, std::string* error) {
   std::unique_ptr<QApplication> application;
   if (QApplication::instance() == nullptr) {
-    if (!DisplayReachable()) {
-      return nullptr;
+    std::string platform;
+    if (!ChooseQtPlatform(PluginFolders(), &platform, error)) {
+      return false;
     }
-    application = std::make_unique<QApplication>(application_argc, application_argv);
+    application = StartApplication(platform, on_fatal);
   }
-  return std::make_unique<GuiOpenDialog>(std::move(application), description);
+  *dialog = std::make_unique<GuiOpenDialog>(std::move(application), description);
+  return true;
 }
 
 }  // namespace opjoin
 
 extern "C" opjoin::OpenDialog* opjoin_start_qt_dialog(
-    const opjoin::OpenDialogDescription* description) {
-  return opjoin::StartQtDialog(*description).release();
+    const opjoin::OpenDialogDescription* description, opjoin::FatalStartupHandler on_fatal,
+    std::string* error) {
+  std::unique_ptr<opjoin::OpenDialog> dialog;
+  return opjoin::StartQtDialog(*description, on_fatal, &dialog, error) ? dialog.release() : nullptr;
 }

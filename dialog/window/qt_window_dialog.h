@@ -3,17 +3,23 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "dialog/description.h"
+#include "dialog/window/window_dialog.h"
 
 namespace opjoin {
 
-// Returns nullptr when no display can be reached.
-std::unique_ptr<OpenDialog> StartQtDialog(const OpenDialogDescription& description);
+// Starts the dialog into `dialog`, and Qt when the caller has not: on the platform chosen by
+// ChooseQtPlatform, with Qt's fatal messages while it starts handed to `on_fatal`. False,
+// with `error` set, when no platform can show a window.
+bool StartQtDialog(const OpenDialogDescription& description, FatalStartupHandler on_fatal,
+                   std::unique_ptr<OpenDialog>* dialog, std::string* error);
 
 }  // namespace opjoin
 
 // The module's one entry point, found by name when the module is loaded. The caller owns the
-// returned dialog; null means no display can be reached.
+// returned dialog; null means no display can be used, and `error` says why.
 extern "C" opjoin::OpenDialog* opjoin_start_qt_dialog(
-    const opjoin::OpenDialogDescription* description);
+    const opjoin::OpenDialogDescription* description, opjoin::FatalStartupHandler on_fatal,
+    std::string* error);

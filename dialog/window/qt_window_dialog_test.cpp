@@ -90,8 +90,10 @@ class GuiDialogTest : public QObject {
   // Shows the log dialog, runs `script` on it once it is up, and returns DoModal()'s result
   // with the chosen path. Checks that the working folder is the same afterwards.
   std::pair<int, QString> Run(const DialogScript& script) {
-    std::unique_ptr<OpenDialog> dialog = StartQtDialog(LogOpenDialog());
-    [&] { QVERIFY2(dialog != nullptr, "the dialog did not start"); }();
+    std::unique_ptr<OpenDialog> dialog;
+    std::string error;
+    StartQtDialog(LogOpenDialog(), nullptr, &dialog, &error);
+    [&] { QVERIFY2(dialog != nullptr, error.c_str()); }();
     if (dialog == nullptr) {
       return {-1, {}};
     }

@@ -7,8 +7,10 @@ bool WindowDialogMayShow() {
   return false;
 }
 
-std::unique_ptr<OpenDialog> StartWindowDialog(const OpenDialogDescription&) {
-  return nullptr;
+bool StartWindowDialog(const OpenDialogDescription&, FatalStartupHandler,
+                       std::unique_ptr<OpenDialog>*, std::string* error) {
+  *error = dialog_text::kNoWindowDialog;
+  return false;
 }
 
 }  // namespace opjoin

@@ -67,22 +67,24 @@ bool WindowDialogMayShow() {
   return IsSet("DISPLAY") || IsSet("WAYLAND_DISPLAY");
 }
 
-std::unique_ptr<OpenDialog> StartWindowDialog(const OpenDialogDescription& description) {
+bool StartWindowDialog(const OpenDialogDescription& description, FatalStartupHandler on_fatal,
+                       std::unique_ptr<OpenDialog>* dialog, std::string* error) {
   void* module = nullptr;  // never unloaded: the dialog's code must outlive the dialog
-  std::string error;
+  std::string load_error;
   void* entry = nullptr;
-  if (LoadModule(&module, &error)) {
+  if (LoadModule(&module, &load_error)) {
     entry = ::dlsym(module, "opjoin_start_qt_dialog");
     if (entry == nullptr) {
-      error = ::dlerror();
+      load_error = ::dlerror();
     }
   }
   if (entry == nullptr) {
-    Diagnose(dialog_text::kWindowNotLoaded, error);
-    return nullptr;
+    *error = Fill(dialog_text::kWindowNotLoaded, {load_error});
+    return false;
   }
   auto start = reinterpret_cast<decltype(&opjoin_start_qt_dialog)>(entry);
-  return std::unique_ptr<OpenDialog>(start(&description));
+  dialog->reset(start(&description, on_fatal, error));
+  return *dialog != nullptr;
 }
 
 }  // namespace opjoin

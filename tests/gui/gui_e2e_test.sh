@@ -6,6 +6,7 @@
 #   choose      type a log's path, press Enter: the table appears beside it with the right bytes
 #   cancel      press Escape: exit 0, nothing printed, no file made
 #   no-display  no display to reach: the start-up failure message and exit 1, no window
+#   qt-fatal    Qt fails fatally as it starts: the start-up failure and exit 1, not an abort
 # Exits 77 (skipped) when Xvfb or xdotool is missing.
 set -euo pipefail
 
@@ -57,7 +58,10 @@ if [[ $case_name == no-display ]]; then
       status=$?
     [[ $status == 1 ]] || fail "$environment: exit status $status, expected 1"
     [[ ! -s $work/out ]] || fail "$environment: printed on standard output: $(cat "$work/out")"
-    printf 'Fatal Error: MFC initialization failed\n' | cmp -s - "$work/err" ||
+    # The reason, then the start-up failure.
+    [[ $(wc -l <"$work/err") == 2 && $(head -n 1 "$work/err") == "opjoin: "* ]] ||
+      fail "$environment: standard error was: $(cat "$work/err")"
+    tail -n 1 "$work/err" | cmp -s - <(printf 'Fatal Error: MFC initialization failed\n') ||
       fail "$environment: standard error was: $(cat "$work/err")"
   done
   echo "PASS: $case_name"
@@ -176,6 +180,18 @@ case $case_name in
     xdotool key Escape
     expect_quiet_success
     [[ $(ls -A "$work/sim") == inv.out ]] || fail "files appeared: $(ls -A "$work/sim")"
+    ;;
+  qt-fatal)
+    # Qt makes its warning about XDG_RUNTIME_DIR fatal as it starts: the start-up failure
+    # with Qt's message as the reason, never an abort.
+    status=0
+    (cd "$work" && env QT_FATAL_WARNINGS=1 XDG_RUNTIME_DIR= "$opjoin" --dialog=gui \
+      >"$work/out" 2>"$work/err" </dev/null) || status=$?
+    [[ $status == 1 ]] || fail "exit status $status; standard error: $(cat "$work/err")"
+    [[ $(head -n 1 "$work/err") == "opjoin: QStandardPaths: XDG_RUNTIME_DIR not set"* ]] ||
+      fail "standard error was: $(cat "$work/err")"
+    tail -n 1 "$work/err" | cmp -s - <(printf 'Fatal Error: MFC initialization failed\n') ||
+      fail "standard error was: $(cat "$work/err")"
     ;;
   *)
     fail "unknown case $case_name"

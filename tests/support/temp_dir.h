@@ -57,12 +57,15 @@ inline void WriteFile(const std::string& path, std::string_view bytes) {
   }
 }
 
+// The bytes of the file at `path`, read in one go: some files here are megabytes long.
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::error_code error;
+  std::string bytes(std::filesystem::file_size(path, error), '\0');
+  if (error || !in || !in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
     throw std::runtime_error("cannot read " + path);
   }
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  return bytes;
 }
 
 // The names in `folder`, sorted, as one string "a b c".

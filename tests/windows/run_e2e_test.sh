@@ -203,8 +203,9 @@ expect "an unknown option" 2 "" "^opjoin: unrecognized option '--bogus'"$'\r'
 new_case no-display
 (unset DISPLAY && run --dialog=gui)
 expect "no display for the Open dialog" 1 "" "^Fatal Error: MFC initialization failed"$'\r'
-[[ $(cat "$case_dir/.err") == $'Fatal Error: MFC initialization failed\r' ]] ||
-  check "start-up failure alone on standard error" "standard error: $(od -c "$case_dir/.err")"
+[[ $(cat "$case_dir/.err") == $'opjoin: no window can be made: there is no desktop\r\nFatal Error: MFC initialization failed\r' ]] ||
+  check "the reason, then the start-up failure, on standard error" \
+    "standard error: $(od -c "$case_dir/.err")"
 
 new_case terminal-dialog
 mkdir "$case_dir/sim"
