@@ -13,11 +13,6 @@ bool IsSet(const char* variable) {
   return value != nullptr && *value != '\0';
 }
 
-bool StartTerminal(const OpenDialogDescription& description, std::unique_ptr<OpenDialog>* dialog) {
-  *dialog = StartTerminalDialog(description);
-  return *dialog != nullptr;
-}
-
 }  // namespace
 
 bool StartOpenDialog(DialogBackend backend, const OpenDialogDescription& description,
@@ -27,7 +22,7 @@ bool StartOpenDialog(DialogBackend backend, const OpenDialogDescription& descrip
     case DialogBackend::kGui:
       return StartWindowDialog(description, on_fatal, dialog, error);
     case DialogBackend::kTerminal:
-      return StartTerminal(description, dialog);
+      return StartTerminalDialog(description, dialog, error);
     case DialogBackend::kAuto:
       break;
   }
@@ -39,7 +34,7 @@ bool StartOpenDialog(DialogBackend backend, const OpenDialogDescription& descrip
       return true;
     }
   }
-  return StartTerminal(description, dialog);
+  return StartTerminalDialog(description, dialog, error);
 }
 
 }  // namespace opjoin

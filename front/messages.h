@@ -36,6 +36,7 @@ inline constexpr std::string_view kMoreRowsMissing =
     "%s: %s more rows are missing from blocks; the joined rows may not line up";
 inline constexpr std::string_view kOutOfMemory = "not enough memory to join the listing";
 inline constexpr std::string_view kOutOfMemoryAtAll = "not enough memory";
+inline constexpr std::string_view kWroteTable = "wrote %s";
 inline constexpr std::string_view kStandardOutputFailed = "cannot write to standard output";
 inline constexpr std::string_view kLogNotRewound = "cannot read the log again: %s";
 

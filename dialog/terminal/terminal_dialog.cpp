@@ -536,9 +536,15 @@ TerminalDialog::Outcome TerminalDialog::AskToCreate(const ChoiceDecision& decisi
   return Outcome::kAskAgain;
 }
 
-std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description) {
-  if (!IsOpenForReading(STDIN_FILENO) || !IsOpen(STDERR_FILENO)) {
-    return nullptr;
+bool StartTerminalDialog(const OpenDialogDescription& description,
+                         std::unique_ptr<OpenDialog>* dialog, std::string* error) {
+  if (!IsOpenForReading(STDIN_FILENO)) {
+    *error = kStandardInputClosed;
+    return false;
+  }
+  if (!IsOpen(STDERR_FILENO)) {
+    *error = kStandardErrorClosed;
+    return false;
   }
   const bool screen_is_terminal = IsTerminal(STDERR_FILENO);
   std::unique_ptr<AnswerSource> answers;
@@ -547,8 +553,9 @@ std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& des
   } else {
     answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr, screen_is_terminal);
   }
-  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers), std::cerr,
-                                          screen_is_terminal);
+  *dialog = std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers),
+                                             std::cerr, screen_is_terminal);
+  return true;
 }
 
 }  // namespace opjoin
