@@ -130,6 +130,8 @@ const std::string* completion_folder = nullptr;
 
 // The next name that completes `text`, relative to the shown folder unless `text` is absolute
 // or starts with "~"; folders end in "/". libedit's own filename completion finds the names.
+// Names beginning with "." are hidden from the list, so they are offered only to a typed name
+// that begins with "." too.
 char* NextCompletion(const char* text, int state) {
   const bool rooted = text[0] == '/' || text[0] == '~';
   std::string prefix;
@@ -139,15 +141,21 @@ char* NextCompletion(const char* text, int state) {
       prefix += '/';
     }
   }
-  MallocedChars match(rl_filename_completion_function((prefix + text).c_str(), state));
-  if (!match) {
-    return nullptr;
+  const bool hidden_asked_for = FileNameOf(text).starts_with('.');
+  for (;; state = 1) {
+    MallocedChars match(rl_filename_completion_function((prefix + text).c_str(), state));
+    if (!match) {
+      return nullptr;
+    }
+    std::string name = std::string(match.get()).substr(prefix.size());
+    if (FileNameOf(name).starts_with('.') && !hidden_asked_for) {
+      continue;
+    }
+    if (IsFolder(AbsolutePath(*completion_folder, ExpandHome(name)))) {
+      name += '/';
+    }
+    return ::strdup(name.c_str());
   }
-  std::string name = std::string(match.get()).substr(prefix.size());
-  if (IsFolder(AbsolutePath(*completion_folder, ExpandHome(name)))) {
-    name += '/';
-  }
-  return ::strdup(name.c_str());
 }
 
 // libedit inserts the first entry (what all matches share) into the line, where it shows
@@ -337,7 +345,10 @@ bool EditedAnswerSource::ReadAnswer(std::string_view prompt, const std::string& 
     }
     answer->reset();
     errno = 0;
-    if (std::fputc('\n', stderr) == EOF || std::fflush(stderr) != 0) {  // leave the prompt's line
+    // libedit shows the Ctrl-D that ended the input as "^D": write the prompt's line again
+    // without it, and leave that line.
+    const std::string clean_line = "\r" + std::string(prompt) + "\x1b[K\n";
+    if (std::fputs(clean_line.c_str(), stderr) == EOF || std::fflush(stderr) != 0) {
       *error = ScreenFailure();
       return false;
     }
