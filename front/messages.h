@@ -77,7 +77,7 @@ inline constexpr std::string_view kHelp =
     "                   ngspice (the MOS tables of \"show\"), or auto (the default:\n"
     "                   smartspice, and when it finds no complete block, hspice or ngspice)\n"
     "  --listing=N      join the N-th MOS listing of an HSPICE or ngspice log (default 1)\n"
-    "  --help           show this help and exit\n"
+    "  -h, --help       show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
     "Exit status: 0 when the table was written or the dialog was cancelled, 1 when the\n"
