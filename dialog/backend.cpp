@@ -4,15 +4,6 @@
 
 namespace opjoin {
 
-namespace {
-
-bool StartTerminal(const OpenDialogDescription& description, std::unique_ptr<OpenDialog>* dialog) {
-  *dialog = StartTerminalDialog(description);
-  return *dialog != nullptr;
-}
-
-}  // namespace
-
 bool StartOpenDialog(DialogBackend backend, const OpenDialogDescription& description,
                      FatalStartupHandler on_fatal, std::unique_ptr<OpenDialog>* dialog,
                      std::string* error) {
@@ -20,7 +11,7 @@ bool StartOpenDialog(DialogBackend backend, const OpenDialogDescription& descrip
     case DialogBackend::kGui:
       return StartWindowDialog(description, on_fatal, dialog, error);
     case DialogBackend::kTerminal:
-      return StartTerminal(description, dialog);
+      return StartTerminalDialog(description, dialog, error);
     case DialogBackend::kAuto:
       break;
   }
@@ -32,7 +23,7 @@ bool StartOpenDialog(DialogBackend backend, const OpenDialogDescription& descrip
       return true;
     }
   }
-  return StartTerminal(description, dialog);
+  return StartTerminalDialog(description, dialog, error);
 }
 
 }  // namespace opjoin

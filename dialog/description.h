@@ -88,6 +88,10 @@ inline constexpr std::string_view kScreenUnwritten =
 // The window dialog.
 inline constexpr std::string_view kWindowNotLoaded = "cannot load the window dialog: %s";
 inline constexpr std::string_view kNoWindowDialog = "this build has no window dialog";
+inline constexpr std::string_view kStandardInputClosed =
+    "standard input is not open for reading, so the terminal dialog cannot be answered";
+inline constexpr std::string_view kStandardErrorClosed =
+    "standard error is not open, so the terminal dialog cannot be shown";
 inline constexpr std::string_view kNoDisplay = "no display is set (DISPLAY, WAYLAND_DISPLAY)";
 inline constexpr std::string_view kDisplaySilent = "display %s does not answer";
 inline constexpr std::string_view kDisplayRefused = "cannot connect to display %s";

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/chopped_input.h"
+
 #include "extract/column_listing.h"
 #include "tests/support/test_input.h"
 
@@ -476,43 +478,6 @@ class NgspiceGenerator {
 };
 
 // ---- Running the reader ----
-
-// Sends `bytes` through a socket in pieces of random size, so that reads come back short.
-class ChoppedInput {
- public:
-  ChoppedInput(std::string bytes, std::uint32_t seed) {
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-      throw std::runtime_error("cannot make a socket pair");
-    }
-    read_end_ = ends[0];
-    writer_ = std::thread([bytes = std::move(bytes), seed, fd = ends[1]] {
-      std::mt19937 random(seed);
-      std::size_t at = 0;
-      while (at < bytes.size()) {
-        std::size_t piece = std::min<std::size_t>(bytes.size() - at, 1 + random() % 97);
-        ssize_t written = ::send(fd, bytes.data() + at, piece, MSG_NOSIGNAL);
-        if (written <= 0) {
-          break;
-        }
-        at += static_cast<std::size_t>(written);
-      }
-      ::close(fd);
-    });
-  }
-  ~ChoppedInput() {
-    ::close(read_end_);
-    writer_.join();
-  }
-  ChoppedInput(const ChoppedInput&) = delete;
-  ChoppedInput& operator=(const ChoppedInput&) = delete;
-
-  int fd() const { return read_end_; }
-
- private:
-  int read_end_;
-  std::thread writer_;
-};
 
 Reading ReadFrom(int fd, const ColumnLayout& layout, int wanted, std::size_t block_size) {
   LineReader log(fd, block_size);

@@ -36,6 +36,7 @@ inline constexpr std::string_view kMoreRowsMissing =
     "%s: %s more rows are missing from blocks; the joined rows may not line up";
 inline constexpr std::string_view kOutOfMemory = "not enough memory to join the listing";
 inline constexpr std::string_view kOutOfMemoryAtAll = "not enough memory";
+inline constexpr std::string_view kWroteTable = "wrote %s";
 inline constexpr std::string_view kStandardOutputFailed = "cannot write to standard output";
 inline constexpr std::string_view kLogNotRewound = "cannot read the log again: %s";
 // Shown on Windows when the program has a console of its own (started from Explorer), which
@@ -79,7 +80,7 @@ inline constexpr std::string_view kHelp =
     "                   ngspice (the MOS tables of \"show\"), or auto (the default:\n"
     "                   smartspice, and when it finds no complete block, hspice or ngspice)\n"
     "  --listing=N      join the N-th MOS listing of an HSPICE or ngspice log (default 1)\n"
-    "  --help           show this help and exit\n"
+    "  -h, --help       show this help and exit\n"
     "  --version        show the version and exit\n"
     "\n"
     "Exit status: 0 when the table was written or the dialog was cancelled, 1 when the\n"

@@ -275,7 +275,12 @@ int Run(const Options& options) {
     default:
       return kExitSuccess;  // cancelled
   }
-  return JoinLog(dialog->GetPathName(), options);
+  const int status = JoinLog(dialog->GetPathName(), options);
+  if (status == kExitSuccess) {
+    // Whoever clicked through a dialog sees nothing else of what was done.
+    Diagnose(Fill(messages::kWroteTable, {OutputNameFor(dialog->GetPathName())}));
+  }
+  return status;
 }
 
 }  // namespace opjoin

@@ -13,26 +13,15 @@
 
 #include "extract/line_reader.h"
 #include "extract/listing_scanner.h"
+#include "fuzz/fuzz_support.h"
 #include "tests/support/listing_model.h"
 
 namespace {
 
-// The bytes as an in-memory file, read back from its start.
-int MemoryFile(std::string_view bytes) {
-  int fd = ::memfd_create("log", MFD_CLOEXEC);
-  if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
-      ::lseek(fd, 0, SEEK_SET) != 0) {
-    std::perror("memfd");
-    std::abort();
-  }
-  return fd;
-}
+using opjoin::fuzz::MemoryFile;
 
 void Require(bool holds, const char* what) {
-  if (!holds) {
-    std::fprintf(stderr, "scanner and model disagree: %s\n", what);
-    std::abort();
-  }
+  opjoin::fuzz::Require(holds, "scanner and model disagree", what);
 }
 
 }  // namespace

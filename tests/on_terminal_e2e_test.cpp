@@ -60,6 +60,8 @@ TEST(OnTerminal, TheEndOfInputCancels) {
   run.Type("\x04");  // Ctrl-D
   EXPECT_EQ(run.Finish(), 0) << run.screen();
   EXPECT_TRUE(IsCooked(run.Modes()));
+  // libedit echoes the Ctrl-D; the prompt's line is written again without it.
+  EXPECT_TRUE(run.screen().ends_with("^D\rFile name: \x1b[K\n")) << run.screen();
 }
 
 TEST(OnTerminal, TheDialogShowsNamesEscapedInItsListAndMessages) {
@@ -92,6 +94,25 @@ TEST(OnTerminal, TabCompletionListsNamesEscaped) {
   ASSERT_TRUE(run.WaitFor("tab\\e[2Jtwo.out")) << run.screen();
   // Neither in the list nor in the line being edited do the names' bytes reach the terminal.
   EXPECT_EQ(run.screen().find("\x1b[2J"), std::string::npos);
+}
+
+TEST(OnTerminal, TabCompletionOffersHiddenNamesOnlyAfterADot) {
+  TempDir dir;
+  for (const char* name : {"hint.out", "hold.out", ".hidden.out"}) {
+    WriteFile(dir / name, "log");
+  }
+  TerminalRun run({.args = {kDialogArg}, .folder = dir.path()});
+  ASSERT_TRUE(WaitForPrompt(run));
+  run.Type("h\t\t");
+  ASSERT_TRUE(run.WaitFor("hint.out")) << run.screen();
+  ASSERT_TRUE(run.WaitFor("hold.out")) << run.screen();
+  EXPECT_EQ(run.screen().find("hidden"), std::string::npos) << run.screen();
+  run.Type("\x04");
+
+  TerminalRun dotted({.args = {kDialogArg}, .folder = dir.path()});
+  ASSERT_TRUE(WaitForPrompt(dotted));
+  dotted.Type(".\t");
+  EXPECT_TRUE(dotted.WaitFor("hidden.out")) << dotted.screen();  // completes ".hidden.out"
 }
 
 TEST(OnTerminal, MessagesEscapeANameOnlyOnAStreamThatIsATerminal) {

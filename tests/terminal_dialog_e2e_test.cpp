@@ -105,6 +105,8 @@ TEST_F(TerminalDialogRun, JoinsTheLogChosenByNameOrNumber) {
     EXPECT_EQ(outcome.exit_status, 0) << c.answers << outcome.err;
     EXPECT_EQ(outcome.out, "");
     EXPECT_EQ(ReadFile(dir_ / c.table), kRows) << c.answers << outcome.err;
+    EXPECT_TRUE(outcome.err.ends_with("opjoin: wrote " + root_ + "/" + c.table + "\n"))
+        << c.answers << outcome.err;
   }
 }
 
@@ -215,12 +217,14 @@ TEST(TerminalDialogStart, FailsWhenItCannotBeAnsweredOrShown) {
   }
 }
 
-TEST(TerminalDialogStart, FailsWithoutStandardInputAndShowsNothing) {
+TEST(TerminalDialogStart, FailsWithoutStandardInputAndSaysWhy) {
   TempDir dir;
   Outcome outcome = RunOpjoin({.args = {kDialogArg}, .close_input = true, .folder = dir.path()});
   EXPECT_EQ(outcome.exit_status, 1);
   EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(outcome.err, "Fatal Error: MFC initialization failed\n");
+  EXPECT_EQ(outcome.err,
+            "opjoin: standard input is not open for reading, so the terminal dialog cannot be "
+            "answered\nFatal Error: MFC initialization failed\n");
 }
 
 // opjoin started with its standard input and error on pipes that stay open, so that the test

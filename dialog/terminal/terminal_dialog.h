@@ -15,9 +15,10 @@
 
 namespace opjoin {
 
-// Returns nullptr when standard input is not open for reading or standard error is not open:
-// the dialog could then be neither answered nor seen.
-std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description);
+// Starts the dialog into `dialog`. Fails when standard input is not open for reading or
+// standard error is not open: the dialog could then be neither answered nor seen.
+bool StartTerminalDialog(const OpenDialogDescription& description,
+                         std::unique_ptr<OpenDialog>* dialog, std::string* error);
 
 // Where the dialog's answers come from.
 class AnswerSource {

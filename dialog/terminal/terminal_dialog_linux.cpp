@@ -52,6 +52,8 @@ const std::string* completion_folder = nullptr;
 
 // The next name that completes `text`, relative to the shown folder unless `text` is absolute
 // or starts with "~"; folders end in "/". libedit's own filename completion finds the names.
+// Names beginning with "." are hidden from the list, so they are offered only to a typed name
+// that begins with "." too.
 char* NextCompletion(const char* text, int state) {
   const bool rooted = text[0] == '/' || text[0] == '~';
   std::string prefix;
@@ -61,15 +63,21 @@ char* NextCompletion(const char* text, int state) {
       prefix += '/';
     }
   }
-  MallocedChars match(rl_filename_completion_function((prefix + text).c_str(), state));
-  if (!match) {
-    return nullptr;
+  const bool hidden_asked_for = FileNameOf(text).starts_with('.');
+  for (;; state = 1) {
+    MallocedChars match(rl_filename_completion_function((prefix + text).c_str(), state));
+    if (!match) {
+      return nullptr;
+    }
+    std::string name = std::string(match.get()).substr(prefix.size());
+    if (FileNameOf(name).starts_with('.') && !hidden_asked_for) {
+      continue;
+    }
+    if (IsFolder(AbsolutePath(*completion_folder, ExpandHome(name)))) {
+      name += '/';
+    }
+    return ::strdup(name.c_str());
   }
-  std::string name = std::string(match.get()).substr(prefix.size());
-  if (IsFolder(AbsolutePath(*completion_folder, ExpandHome(name)))) {
-    name += '/';
-  }
-  return ::strdup(name.c_str());
 }
 
 // libedit inserts the first entry (what all matches share) into the line, where it shows
@@ -220,7 +228,10 @@ bool EditedAnswerSource::ReadAnswer(std::string_view prompt, const std::string& 
     }
     answer->reset();
     errno = 0;
-    if (std::fputc('\n', stderr) == EOF || std::fflush(stderr) != 0) {  // leave the prompt's line
+    // libedit shows the Ctrl-D that ended the input as "^D": write the prompt's line again
+    // without it, and leave that line.
+    const std::string clean_line = "\r" + std::string(prompt) + "\x1b[K\n";
+    if (std::fputs(clean_line.c_str(), stderr) == EOF || std::fflush(stderr) != 0) {
       *error = ScreenFailure();
       return false;
     }
@@ -233,9 +244,15 @@ bool EditedAnswerSource::ReadAnswer(std::string_view prompt, const std::string& 
   return true;
 }
 
-std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description) {
-  if (!IsOpenForReading(STDIN_FILENO) || !IsOpen(STDERR_FILENO)) {
-    return nullptr;
+bool StartTerminalDialog(const OpenDialogDescription& description,
+                         std::unique_ptr<OpenDialog>* dialog, std::string* error) {
+  if (!IsOpenForReading(STDIN_FILENO)) {
+    *error = kStandardInputClosed;
+    return false;
+  }
+  if (!IsOpen(STDERR_FILENO)) {
+    *error = kStandardErrorClosed;
+    return false;
   }
   const bool screen_is_terminal = IsTerminal(STDERR_FILENO);
   std::unique_ptr<AnswerSource> answers;
@@ -244,8 +261,9 @@ std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& des
   } else {
     answers = std::make_unique<PlainAnswerSource>(stdin, std::cerr, screen_is_terminal);
   }
-  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers), std::cerr,
-                                          screen_is_terminal);
+  *dialog = std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers),
+                                             std::cerr, screen_is_terminal);
+  return true;
 }
 
 }  // namespace opjoin

@@ -170,22 +170,29 @@ std::string HomeFolderOf(std::string_view user) {
   return WideToUtf8(home);
 }
 
-std::unique_ptr<OpenDialog> StartTerminalDialog(const OpenDialogDescription& description) {
+bool StartTerminalDialog(const OpenDialogDescription& description,
+                         std::unique_ptr<OpenDialog>* dialog, std::string* error) {
   HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
-  HANDLE error = ::GetStdHandle(STD_ERROR_HANDLE);
-  if (!IsOpenHandle(input) || !IsOpenHandle(error)) {
-    return nullptr;
+  HANDLE screen = ::GetStdHandle(STD_ERROR_HANDLE);
+  if (!IsOpenHandle(input)) {
+    *error = dialog_text::kStandardInputClosed;
+    return false;
+  }
+  if (!IsOpenHandle(screen)) {
+    *error = dialog_text::kStandardErrorClosed;
+    return false;
   }
   // Names are escaped on a console, as on a terminal.
-  const bool screen_is_console = IsConsole(error);
+  const bool screen_is_console = IsConsole(screen);
   std::unique_ptr<AnswerSource> answers;
   if (IsConsole(input)) {
     answers = std::make_unique<ConsoleAnswerSource>(input, Screen());
   } else {
     answers = std::make_unique<PlainAnswerSource>(stdin, Screen(), screen_is_console);
   }
-  return std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers), Screen(),
-                                          screen_is_console);
+  *dialog = std::make_unique<TerminalDialog>(description, StartFolder(), std::move(answers),
+                                             Screen(), screen_is_console);
+  return true;
 }
 
 }  // namespace opjoin

@@ -152,8 +152,10 @@ start_dialog() {
   xdotool windowfocus --sync "$window"
 }
 
-# Waits for opjoin to end and checks that it exits with status 0 and prints nothing.
-expect_quiet_success() {
+# Waits for opjoin to end and checks that it exits with status 0, prints nothing on standard
+# output, and on standard error exactly EXPECTED_ERR (default: nothing).
+expect_success() {
+  local expected_err=${1:-}
   local status=0
   for _ in $(seq 300); do
     kill -0 "$opjoin_pid" 2>/dev/null || break
@@ -164,7 +166,8 @@ expect_quiet_success() {
   opjoin_pid=""
   [[ $status == 0 ]] || fail "exit status $status; standard error: $(cat "$work/err")"
   [[ ! -s $work/out ]] || fail "printed on standard output: $(cat "$work/out")"
-  [[ ! -s $work/err ]] || fail "printed on standard error: $(cat "$work/err")"
+  [[ $(cat "$work/err") == "$expected_err" ]] ||
+    fail "standard error: '$(cat "$work/err")', expected '$expected_err'"
 }
 
 case $case_name in
@@ -172,13 +175,13 @@ case $case_name in
     start_dialog
     xdotool type --delay 15 "$work/sim/inv.out"
     xdotool key Return
-    expect_quiet_success
+    expect_success "opjoin: wrote $work/sim/inv.jtb"
     cmp "$work/expected.jtb" "$work/sim/inv.jtb" || fail "inv.jtb differs from the expected table"
     ;;
   cancel)
     start_dialog
     xdotool key Escape
-    expect_quiet_success
+    expect_success
     [[ $(ls -A "$work/sim") == inv.out ]] || fail "files appeared: $(ls -A "$work/sim")"
     ;;
   qt-fatal)
