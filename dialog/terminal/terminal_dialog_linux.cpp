@@ -230,7 +230,9 @@ bool EditedAnswerSource::ReadAnswer(std::string_view prompt, const std::string& 
     errno = 0;
     // libedit shows the Ctrl-D that ended the input as "^D": write the prompt's line again
     // without it, and leave that line.
-    const std::string clean_line = "\r" + std::string(prompt) + "\x1b[K\n";
+    std::string clean_line = "\r";  // built piece by piece: GCC 12 warns falsely on a + b + c
+    clean_line += prompt;
+    clean_line += "\x1b[K\n";
     if (std::fputs(clean_line.c_str(), stderr) == EOF || std::fflush(stderr) != 0) {
       *error = ScreenFailure();
       return false;
