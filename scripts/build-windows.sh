@@ -21,21 +21,7 @@ for arg in "$@"; do
   esac
 done
 
-packages=(cmake make g++-mingw-w64-x86-64-posix)
-[[ $tests == ON ]] && packages+=(googletest)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-    missing+=("$package")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  echo "installing: ${missing[*]}" >&2
-  sudo=()
-  [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update >&2
-  "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}" >&2
-fi
+scripts/install-deps.sh windows >&2
 
 jobs=$(nproc)
 configure=(-DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release "-DOPJOIN_TESTS=$tests")

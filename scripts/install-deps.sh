@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that opjoin's build needs, if any are missing.
-#   scripts/install-deps.sh [GROUP...]    with no group: everything
-# Groups: tool (the opjoin binary alone), window (the window dialog), test, bench, fuzz, package.
+#   scripts/install-deps.sh [GROUP...]    with no group: everything the Linux build uses
+# Groups: tool (the opjoin binary alone), window (the window dialog), test, bench, fuzz, package;
+# and, only when named, windows (the MinGW-w64 cross-build) and wine (running it).
 set -euo pipefail
 
 declare -A groups=(
@@ -11,6 +12,8 @@ declare -A groups=(
   [bench]="libbenchmark-dev gawk mawk time"
   [fuzz]="clang libclang-rt-14-dev"
   [package]="dpkg-dev file"
+  [windows]="cmake make g++-mingw-w64-x86-64-posix googletest"
+  [wine]="wine wine64 xvfb xdotool"
 )
 wanted=("$@")
 [ ${#wanted[@]} -eq 0 ] && wanted=(tool window test bench fuzz package)

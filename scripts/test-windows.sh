@@ -6,20 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(wine wine64 xvfb xdotool)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
-    missing+=("$package")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-  echo "installing: ${missing[*]}" >&2
-  sudo=()
-  [[ $(id -u) -eq 0 ]] || sudo=(sudo)
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update
-  "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+scripts/install-deps.sh wine
 
 exe=$(scripts/build-windows.sh | tail -n 1)
 
