@@ -6,8 +6,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh tool
 
 window=OFF
-if dpkg-query -W -f='${Status}' qt6-base-dev libxcb1-dev 2>/dev/null |
-  grep -c 'install ok installed' | grep -q 2; then
+if [ "$(dpkg-query -W -f='${Status}\n' qt6-base-dev libxcb1-dev 2>/dev/null |
+  grep -c 'install ok installed')" = 2 ]; then
   window=ON
 fi
 log=$(mktemp)
