@@ -123,15 +123,7 @@ void Launch::Start(const LaunchOptions& options) {
   if (options.traced && ::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) {
     _exit(126);
   }
-  std::string binary = OpjoinBinary();
-  std::vector<std::string> args = options.args;
-  std::vector<char*> argv = {binary.data()};
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  ::execv(binary.c_str(), argv.data());
-  _exit(127);
+  ExecOpjoin(options.args);
 }
 
 // Waits for the traced run's next stop. False when it ended instead.

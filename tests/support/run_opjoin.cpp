@@ -43,16 +43,7 @@ void Check(bool ok, const char* what) {
     struct rlimit limit = {invocation.file_size_limit, invocation.file_size_limit};
     ::setrlimit(RLIMIT_FSIZE, &limit);
   }
-  std::vector<char*> argv;
-  std::string binary = OpjoinBinary();
-  argv.push_back(binary.data());
-  std::vector<std::string> args = invocation.args;
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  ::execv(binary.c_str(), argv.data());
-  _exit(127);
+  ExecOpjoin(invocation.args);
 }
 
 // Feeds `input` to `in` and drains `out` and `err` until both close.
@@ -97,6 +88,18 @@ void Exchange(int in, int out, int err, const std::string& input, Outcome& outco
 
 std::string OpjoinBinary() {
   return OPJOIN_BINARY;
+}
+
+void ExecOpjoin(const std::vector<std::string>& args) {
+  std::string binary = OpjoinBinary();
+  std::vector<std::string> copies = args;
+  std::vector<char*> argv = {binary.data()};
+  for (std::string& arg : copies) {
+    argv.push_back(arg.data());
+  }
+  argv.push_back(nullptr);
+  ::execv(binary.c_str(), argv.data());
+  _exit(127);
 }
 
 Outcome RunOpjoin(const Invocation& invocation) {

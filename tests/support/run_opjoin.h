@@ -30,4 +30,8 @@ Outcome RunOpjoin(const Invocation& invocation);
 // The path of the binary under test.
 std::string OpjoinBinary();
 
+// In a child process: replaces it with the binary under test, given `args`. Exits with 127
+// when that fails.
+[[noreturn]] void ExecOpjoin(const std::vector<std::string>& args);
+
 }  // namespace opjoin::testing

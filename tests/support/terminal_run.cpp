@@ -46,15 +46,7 @@ TerminalRun::TerminalRun(const TerminalRunOptions& options)
         ::unsetenv(name.c_str());
       }
     }
-    std::string binary = OpjoinBinary();
-    std::vector<std::string> args = options.args;
-    std::vector<char*> argv = {binary.data()};
-    for (std::string& arg : args) {
-      argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    ::execv(binary.c_str(), argv.data());
-    _exit(127);
+    ExecOpjoin(options.args);
   }
   ::close(user_side);
 }

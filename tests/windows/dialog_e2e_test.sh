@@ -12,8 +12,8 @@ readonly screenshot=${2:-}
 examples=$(cd "$(dirname "$0")/../../examples" && pwd)
 readonly exe examples
 readonly title="Load SmartSpice Log File"
-passed=0
-failed=0
+# shellcheck source=tests/windows/cases.sh
+source "$(dirname "$0")/cases.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/opjoin-wine-dialog-XXXXXX")
 opjoin_pid=""
@@ -22,24 +22,6 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-
-windows_path() {
-  local path=${1//\//\\}
-  printf 'Z:%s' "$path"
-}
-
-check() {
-  local name=$1
-  shift
-  if [[ $# -eq 0 ]]; then
-    echo "PASS: $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $name"
-    printf '  %s\n' "$@"
-    failed=$((failed + 1))
-  fi
-}
 
 # Waits until `count` windows with the dialog's title are shown; prints the newest one's id.
 wait_for_windows() {

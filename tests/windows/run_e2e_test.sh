@@ -10,17 +10,11 @@ set -euo pipefail
 exe=$(realpath "$1")
 examples=$(cd "$(dirname "$0")/../../examples" && pwd)
 readonly exe examples
-passed=0
-failed=0
+# shellcheck source=tests/windows/cases.sh
+source "$(dirname "$0")/cases.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/opjoin-wine-XXXXXX")
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
-
-# The Windows name wine gives a Linux path: drive Z: is the root folder.
-windows_path() {
-  local path=${1//\//\\}
-  printf 'Z:%s' "$path"
-}
 
 # Adds CR before every LF, as the Windows build writes text.
 crlf() {
@@ -52,20 +46,6 @@ expect() {
     problems+=("standard error was: $(cat "$case_dir/.err")")
   fi
   check "$name" "${problems[@]}"
-}
-
-# check NAME [PROBLEM...]: counts a case as passed when no problem is given.
-check() {
-  local name=$1
-  shift
-  if [[ $# -eq 0 ]]; then
-    echo "PASS: $name"
-    passed=$((passed + 1))
-  else
-    echo "FAIL: $name"
-    printf '  %s\n' "$@"
-    failed=$((failed + 1))
-  fi
 }
 
 new_case() {
