@@ -106,13 +106,7 @@ void Launch::Start(const LaunchOptions& options) {
       _exit(126);
     }
   }
-  for (const auto& [name, value] : options.env) {
-    if (value) {
-      ::setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name.c_str());
-    }
-  }
+  ApplyEnvironment(options.env);
   if (options.prepare && !options.prepare()) {
     _exit(125);
   }

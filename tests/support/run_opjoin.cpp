@@ -31,13 +31,7 @@ void Check(bool ok, const char* what) {
   if (!invocation.folder.empty() && ::chdir(invocation.folder.c_str()) != 0) {
     _exit(127);
   }
-  for (const auto& [name, value] : invocation.env) {
-    if (value) {
-      ::setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      ::unsetenv(name.c_str());
-    }
-  }
+  ApplyEnvironment(invocation.env);
   if (invocation.file_size_limit != RLIM_INFINITY) {
     std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit = {invocation.file_size_limit, invocation.file_size_limit};
@@ -88,6 +82,16 @@ void Exchange(int in, int out, int err, const std::string& input, Outcome& outco
 
 std::string OpjoinBinary() {
   return OPJOIN_BINARY;
+}
+
+void ApplyEnvironment(const std::map<std::string, std::optional<std::string>>& env) {
+  for (const auto& [name, value] : env) {
+    if (value) {
+      ::setenv(name.c_str(), value->c_str(), 1);
+    } else {
+      ::unsetenv(name.c_str());
+    }
+  }
 }
 
 void ExecOpjoin(const std::vector<std::string>& args) {

@@ -30,6 +30,9 @@ Outcome RunOpjoin(const Invocation& invocation);
 // The path of the binary under test.
 std::string OpjoinBinary();
 
+// In a child process: sets each variable of `env` that has a value, and unsets the others.
+void ApplyEnvironment(const std::map<std::string, std::optional<std::string>>& env);
+
 // In a child process: replaces it with the binary under test, given `args`. Exits with 127
 // when that fails.
 [[noreturn]] void ExecOpjoin(const std::vector<std::string>& args);

@@ -39,13 +39,7 @@ TerminalRun::TerminalRun(const TerminalRunOptions& options)
     if (!options.folder.empty() && !ChangeFolder(options.folder)) {
       _exit(126);
     }
-    for (const auto& [name, value] : options.env) {
-      if (value) {
-        ::setenv(name.c_str(), value->c_str(), 1);
-      } else {
-        ::unsetenv(name.c_str());
-      }
-    }
+    ApplyEnvironment(options.env);
     ExecOpjoin(options.args);
   }
   ::close(user_side);
